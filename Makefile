@@ -1,0 +1,41 @@
+# The two commands: `make run` builds and starts the panel, `make test` builds and
+# runs every test (plain, AddressSanitizer+UBSan, ThreadSanitizer for the serial line).
+PACKAGES := cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev \
+            libjpeg-dev libx11-dev xvfb xauth xdotool x11-utils fonts-ipafont-gothic
+SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+CMAKE_FLAGS := -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+XVFB := xvfb-run -a -s "-screen 0 1280x1024x24"
+CTEST := ctest --output-on-failure
+
+.PHONY: run test deps build build-asan build-tsan
+
+deps:
+	@missing=""; for p in $(PACKAGES); do \
+	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "ok installed" || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing:$$missing"; \
+	  $(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get update -qq && \
+	  $(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $$missing; \
+	fi
+
+build: deps
+	cmake -S . -B build $(CMAKE_FLAGS)
+	cmake --build build
+
+build-asan: deps
+	cmake -S . -B build-asan $(CMAKE_FLAGS) -DSANITIZE=address,undefined
+	cmake --build build-asan
+
+build-tsan: deps
+	cmake -S . -B build-tsan $(CMAKE_FLAGS) -DSANITIZE=thread
+	cmake --build build-tsan
+
+run: build
+	@if [ -x build/app/tapdeck ]; then exec build/app/tapdeck; \
+	else exec build/tools/board_simulator --help; fi
+
+test: build build-asan build-tsan
+	$(XVFB) $(CTEST) --test-dir build-tsan
+	$(XVFB) $(CTEST) --test-dir build-asan
+	$(XVFB) $(CTEST) --test-dir build
