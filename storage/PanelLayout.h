@@ -1,0 +1,82 @@
+#pragma once
+
+#include "SystemColors.h"
+
+#include <QSize>
+#include <QString>
+#include <optional>
+#include <vector>
+
+class QImage;
+
+// One command button as stored in a layout or settings file.
+struct PanelButton {
+    QString caption;
+    int top = 0;
+    int left = 0;
+    int width = 80;
+    int height = 30;
+    int motion = -1;   // play number ("Motion"): -1 OFF, 0-79 motions, 80-84 scenarios
+    int shortCut = -1; // virtual-key code ("ShortCut"), -1 for none
+    TColor color = clBtnFace;
+    // Caption colour. Filled by LoadLayout with ContrastTextColor(color);
+    // SaveLayout does not store it.
+    TColor fontColor = clBlack;
+};
+
+// The whole panel as stored: the main window maps its widgets to and from this.
+//
+// Button order: `buttons` is in component order, first created first.
+//
+// Saving: pass the command buttons (the main window's components whose name
+// begins with "CB_") in component order. Sections are written in the reverse
+// order, so section Button1 holds buttons.back(), the most recently created.
+//
+// Loading: buttons are listed in the order the main window creates them, from
+// the highest section number down. buttons[i] comes from section
+// Button(n - i) with n = buttons.size(), and the caller names it "CB_" + (n - i):
+// buttons.front() is CB_n, buttons.back() is CB_1 and becomes the most recently
+// created button. A later SaveLayout then writes the same sections in the same order.
+struct PanelLayout {
+    int comm = 0; // link choice ("Comm"): 0 motion editor, 1-30 COM1-COM30, -1 none
+    QString caption = QStringLiteral("Orvix Tapdeck3");
+    int top = 0;
+    int left = 0;
+    int width = 320;
+    int height = 240;
+    TColor color = clBtnFace;
+    QString backgroundFile; // "BmpFile": full path of the background picture, empty for none
+    // Number the main window continues from when it creates a button. Loaded from
+    // "Button" (capped at MaxLayoutButtons); SaveLayout writes buttons.size() instead.
+    int buttonCounter = 0;
+    std::vector<PanelButton> buttons;
+};
+
+// A corrupt button count never creates more buttons than this.
+inline constexpr int MaxLayoutButtons = 10000;
+
+// File name of the settings file, kept beside the executable.
+inline constexpr const char* SettingsFileName = "Vodazevivuzo3.ini";
+
+// Writes the panel to fileName, replacing the whole file (through a temporary file
+// renamed over the old one). Returns false when the place cannot be written; the
+// error box "指定の場所には保存できません" has then been shown and nothing was written.
+// `comm` is written as given.
+bool SaveLayout(const QString& fileName, const PanelLayout& layout);
+
+// Reads the panel from fileName. A missing file is created empty and gives the
+// defaults; Top and Left default to the panel centred on `screenSize`. `comm` is not
+// read (opening a layout never changes the link) and stays 0. Returns nullopt when
+// the place cannot be written: the error box has been shown, nothing was read, and the
+// caller keeps its panel as it is.
+std::optional<PanelLayout> LoadLayout(const QString& fileName, QSize screenSize);
+
+// The stored link choice: [Form] "Comm", default 0, returned as read (the caller
+// treats values outside 0-30 as no selection). Returns nullopt, after the error box,
+// when the settings file's place cannot be written.
+std::optional<int> LoadPortChoice(const QString& fileName);
+
+// Loads a background picture: ".bmp" (any letter case) as a Windows bitmap, anything
+// else as a JPEG image. On any failure returns false, shows nothing and leaves
+// `picture` untouched.
+bool LoadBackground(const QString& fileName, QImage& picture);
