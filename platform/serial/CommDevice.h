@@ -1,0 +1,174 @@
+#pragma once
+
+// The serial device seam under the serial port component: one port, spoken to in
+// the records and codes of the Windows communications interface, which the panel's
+// settings and protocol are defined in. TTermiosCommDevice translates them to termios;
+// TFakeCommDevice records what it is asked, for tests.
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+// Device control record; the field layout and values are those of the Windows DCB.
+struct DCB {
+    std::uint32_t DCBlength = 0;
+    std::uint32_t BaudRate = 0;
+    std::uint32_t Flags = 0; // fBinary ... fAbortOnError, see the DcbFlag* masks
+    std::uint16_t wReserved = 0;
+    std::uint16_t XonLim = 0;
+    std::uint16_t XoffLim = 0;
+    std::uint8_t ByteSize = 0;
+    std::uint8_t Parity = 0;
+    std::uint8_t StopBits = 0;
+    char XonChar = 0;
+    char XoffChar = 0;
+    char ErrorChar = 0;
+    char EofChar = 0;
+    char EvtChar = 0;
+    std::uint16_t wReserved1 = 0;
+};
+static_assert(sizeof(DCB) == 28, "DCB keeps its 28-byte layout");
+
+inline constexpr std::uint32_t DcbBinary = 0x0001;
+inline constexpr std::uint32_t DcbParity = 0x0002;
+inline constexpr std::uint32_t DcbOutxCtsFlow = 0x0004;
+inline constexpr std::uint32_t DcbOutxDsrFlow = 0x0008;
+inline constexpr int DcbDtrControlShift = 4; // 2 bits
+inline constexpr std::uint32_t DcbDsrSensitivity = 0x0040;
+inline constexpr std::uint32_t DcbTXContinueOnXoff = 0x0080;
+inline constexpr std::uint32_t DcbOutX = 0x0100;
+inline constexpr std::uint32_t DcbInX = 0x0200;
+inline constexpr std::uint32_t DcbErrorChar = 0x0400;
+inline constexpr std::uint32_t DcbNull = 0x0800;
+inline constexpr int DcbRtsControlShift = 12; // 2 bits
+inline constexpr std::uint32_t DcbAbortOnError = 0x4000;
+
+inline constexpr std::uint32_t DTR_CONTROL_DISABLE = 0;
+inline constexpr std::uint32_t DTR_CONTROL_ENABLE = 1;
+inline constexpr std::uint32_t DTR_CONTROL_HANDSHAKE = 2;
+inline constexpr std::uint32_t RTS_CONTROL_DISABLE = 0;
+inline constexpr std::uint32_t RTS_CONTROL_ENABLE = 1;
+inline constexpr std::uint32_t RTS_CONTROL_HANDSHAKE = 2;
+
+inline std::uint32_t DcbDtrControl(const DCB& dcb) {
+    return (dcb.Flags >> DcbDtrControlShift) & 3u;
+}
+inline std::uint32_t DcbRtsControl(const DCB& dcb) {
+    return (dcb.Flags >> DcbRtsControlShift) & 3u;
+}
+
+inline constexpr std::uint8_t NOPARITY = 0;
+inline constexpr std::uint8_t ODDPARITY = 1;
+inline constexpr std::uint8_t EVENPARITY = 2;
+inline constexpr std::uint8_t ONESTOPBIT = 0;
+inline constexpr std::uint8_t ONE5STOPBITS = 1;
+inline constexpr std::uint8_t TWOSTOPBITS = 2;
+
+struct COMMTIMEOUTS {
+    std::uint32_t ReadIntervalTimeout = 0;
+    std::uint32_t ReadTotalTimeoutMultiplier = 0;
+    std::uint32_t ReadTotalTimeoutConstant = 0;
+    std::uint32_t WriteTotalTimeoutMultiplier = 0;
+    std::uint32_t WriteTotalTimeoutConstant = 0;
+};
+inline constexpr std::uint32_t MAXDWORD = 0xFFFFFFFFu;
+
+struct COMSTAT {
+    std::uint32_t cbInQue = 0;
+    std::uint32_t cbOutQue = 0;
+};
+
+// PurgeComm flags
+inline constexpr std::uint32_t PURGE_TXABORT = 0x0001;
+inline constexpr std::uint32_t PURGE_RXABORT = 0x0002;
+inline constexpr std::uint32_t PURGE_TXCLEAR = 0x0004;
+inline constexpr std::uint32_t PURGE_RXCLEAR = 0x0008;
+
+// Line events (SetCommMask, WaitCommEvent)
+inline constexpr std::uint32_t EV_RXCHAR = 0x0001;
+inline constexpr std::uint32_t EV_BREAK = 0x0040;
+inline constexpr std::uint32_t EV_ERR = 0x0080;
+// Our own: the device has gone away (unplugged, hung up). Reported by one wait only.
+inline constexpr std::uint32_t EV_GONE = 0x80000000u;
+
+// Line error bits (ClearCommError)
+inline constexpr std::uint32_t CE_RXOVER = 0x0001;
+inline constexpr std::uint32_t CE_OVERRUN = 0x0002;
+inline constexpr std::uint32_t CE_RXPARITY = 0x0004;
+inline constexpr std::uint32_t CE_FRAME = 0x0008;
+inline constexpr std::uint32_t CE_BREAK = 0x0010;
+
+// EscapeCommFunction codes
+inline constexpr std::uint32_t SETXOFF = 1;
+inline constexpr std::uint32_t SETXON = 2;
+inline constexpr std::uint32_t SETRTS = 3;
+inline constexpr std::uint32_t CLRRTS = 4;
+inline constexpr std::uint32_t SETDTR = 5;
+inline constexpr std::uint32_t CLRDTR = 6;
+inline constexpr std::uint32_t SETBREAK = 8;
+inline constexpr std::uint32_t CLRBREAK = 9;
+
+enum class CommIoStatus { Done, Pending, Failed };
+
+// One transfer in progress: the stand-in for an overlapped record. The caller owns it
+// and keeps it alive (and the buffer) until the transfer is Done or Failed.
+struct CommIo {
+    void* buffer = nullptr;
+    int count = 0;
+    int transferred = 0;
+    // Private to the device.
+    std::int64_t deadlineNs = 0; // 0: no total time-out
+    std::uint64_t abortGeneration = 0;
+    bool waitForAll = false;
+};
+
+// All calls are thread-safe. The serial component calls configuration and reads from the
+// GUI thread, writes from its transmit worker and WaitCommEvent from its receive worker.
+class ICommDevice {
+public:
+    virtual ~ICommDevice() = default;
+
+    // Opens port "COMn", exclusively. False when there is no such device or it is busy.
+    virtual bool Open(int portNo) = 0;
+    // Nobody may be inside WaitCommEvent, WaitWrite or ContinueRead when this is called.
+    virtual void Close() = 0;
+    virtual bool IsOpen() const = 0;
+    virtual int Handle() const = 0; // -1 when closed
+
+    virtual bool SetupComm(std::int32_t inQueue, std::int32_t outQueue) = 0;
+    virtual bool PurgeComm(std::uint32_t flags) = 0;
+    virtual bool GetCommState(DCB& dcb) = 0;
+    virtual bool SetCommState(const DCB& dcb) = 0;
+    virtual bool GetCommTimeouts(COMMTIMEOUTS& timeouts) = 0;
+    virtual bool SetCommTimeouts(const COMMTIMEOUTS& timeouts) = 0;
+    virtual bool SetCommMask(std::uint32_t mask) = 0;
+    // Blocks until one of the masked events (or EV_GONE, once) happens, or until
+    // CancelWait or SetCommMask ends the wait; returns the events, 0 when ended.
+    virtual std::uint32_t WaitCommEvent() = 0;
+    // Ends the current and every later WaitCommEvent until the port is opened again.
+    virtual void CancelWait() = 0;
+    // Returns and clears the line error bits; fills the queue status.
+    virtual bool ClearCommError(std::uint32_t* errors, COMSTAT* stat) = 0;
+    virtual bool EscapeCommFunction(std::uint32_t function) = 0;
+
+    // Starts a write: Done when every byte went to the driver at once, Pending when the
+    // rest has to be waited for with WaitWrite, Failed on an error.
+    virtual CommIoStatus StartWrite(CommIo& io) = 0;
+    // Waits until the write completes (Done, also when cut short by the write time-out,
+    // with the count written) or fails (aborted by a transmit purge, device gone).
+    virtual CommIoStatus WaitWrite(CommIo& io) = 0;
+    // Waits until the bytes written so far have left the port, at most timeoutMs
+    // (or until a transmit purge).
+    virtual void WaitTransmitted(int timeoutMs) = 0;
+
+    // Starts a read with the read time-outs: Done at once with bytes that are waiting,
+    // else Pending (or Done with 0 when the time-outs say not to wait).
+    virtual CommIoStatus StartRead(CommIo& io) = 0;
+    // Waits at most waitMs for the read to progress: Done (count reached or time-out),
+    // Pending, or Failed (aborted by a receive purge, device gone).
+    virtual CommIoStatus ContinueRead(CommIo& io, int waitMs) = 0;
+};
+
+// The termios device with the port folder of the executable.
+std::unique_ptr<ICommDevice> CreateDefaultCommDevice();

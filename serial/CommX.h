@@ -1,0 +1,187 @@
+#pragma once
+
+// The serial port component: owns one port, its line settings, a transmit worker and
+// a receive worker, and reports line events on the GUI thread.
+
+#include "CommDevice.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+class TCommTransThread;
+class TCommReceiveThread;
+class TCommNotifier;
+
+enum TCommParityBits : std::uint8_t { cpbNone, cpbOdd, cpbEven };
+enum TCommStopBits : std::uint8_t { csb1, csb1p5, csb2 };
+enum TCommFlowCtrls : std::uint8_t {
+    cfcRtsCts,
+    cfcDtrDsr,
+    cfcXonXoff,
+    cfcHalfHigh,
+    cfcHalfLow,
+    cfcNone
+};
+
+// Events, called on the GUI thread with the component as Sender.
+using TCommReceiveEvent = std::function<void(QObject* Sender, int ReceiveSize)>;
+using TCommBreakEvent = std::function<void(QObject* Sender)>;
+using TCommErrEvent = std::function<void(QObject* Sender, int ErrorState)>;
+
+inline constexpr int CommRxMessage = 0x500;
+inline constexpr int CommBreakMessage = 0x501;
+inline constexpr int CommErrorMessage = 0x502;
+inline constexpr std::uint32_t CommEventMask = EV_RXCHAR | EV_BREAK | EV_ERR;       // 0xC1
+inline constexpr std::uint32_t CommErrorMask = CE_OVERRUN | CE_RXPARITY | CE_FRAME; // 0xE
+inline constexpr int MaxPendingChunks = 32;
+inline constexpr std::uint32_t INVALID_HANDLE_VALUE = 0xFFFFFFFFu;
+
+// Raised by Open and the property setters; the data path reports by results instead.
+class ECommError : public std::exception {
+public:
+    explicit ECommError(const QString& message);
+    QString Message() const { return m_message; }
+    const char* what() const noexcept override { return m_utf8.constData(); }
+
+private:
+    QString m_message;
+    QByteArray m_utf8;
+};
+
+class TCustomCommX : public QObject {
+    Q_OBJECT
+
+public:
+    // Without a device the termios device is used (ports/COMn beside the executable,
+    // then the default table).
+    explicit TCustomCommX(QObject* owner = nullptr, std::unique_ptr<ICommDevice> device = {});
+    ~TCustomCommX() override;
+
+    // Configuration; raises ECommError.
+    void Open();
+    void Close();
+
+    int PortNo() const { return m_portNo; }
+    void SetPortNo(int value);
+    int BitRate() const { return m_bitRate; }
+    void SetBitRate(int value);
+    int CharSize() const { return m_charSize; }
+    void SetCharSize(int value);
+    TCommParityBits ParityBit() const { return m_parityBit; }
+    void SetParityBit(TCommParityBits value);
+    TCommStopBits StopBit() const { return m_stopBit; }
+    void SetStopBit(TCommStopBits value);
+    TCommFlowCtrls FlowCtrl() const { return m_flowCtrl.load(); }
+    void SetFlowCtrl(TCommFlowCtrls value);
+    int TimeOutTrans() const { return m_timeOutTrans; }
+    void SetTimeOutTrans(int value);
+    int TimeOutReceive() const { return m_timeOutReceive; }
+    void SetTimeOutReceive(int value);
+    unsigned char XonChar() const { return m_xonChar; }
+    void SetXonChar(unsigned char value);
+    unsigned char XoffChar() const { return m_xoffChar; }
+    void SetXoffChar(unsigned char value);
+    int BufLenTrans() const { return m_bufLenTrans.load(); }
+    void SetBufLenTrans(int value);
+    int BufLenReceive() const { return m_bufLenReceive; }
+    void SetBufLenReceive(int value);
+    // INVALID_HANDLE_VALUE while closed.
+    std::uint32_t Handle() const;
+    bool IsOpen() const;
+
+    const TCommReceiveEvent& OnReceive() const { return m_onReceive; }
+    void SetOnReceive(TCommReceiveEvent handler) { m_onReceive = std::move(handler); }
+    const TCommBreakEvent& OnBreak() const { return m_onBreak; }
+    void SetOnBreak(TCommBreakEvent handler) { m_onBreak = std::move(handler); }
+    const TCommErrEvent& OnError() const { return m_onError; }
+    void SetOnError(TCommErrEvent handler) { m_onError = std::move(handler); }
+
+    // Small port operations; they do nothing on a closed port.
+    void PurgeReceive();
+    int ReceiveCount();
+    void SetRTS(bool on);
+    void SetDTR(bool on);
+
+    // Data path; never raises. Write and Read let the Qt event loop run while they wait,
+    // so callers may be re-entered there.
+    virtual bool Write(const void* data, int count);
+    virtual int Read(void* buffer, int count);
+    bool SendChar(unsigned char c);
+    bool SendString(const QByteArray& s);
+    void PurgeTrans();
+    void StartWorkers();
+
+    // The kept device control record and the transmit counters (for diagnostics).
+    DCB DeviceControl() const { return m_dcb; }
+    int PendingBytes() const;
+    int PendingChunks() const;
+    // The transmit worker's character time in ms; 0 without a worker.
+    int CharTime() const;
+    ICommDevice* Device() const { return m_device.get(); }
+
+protected:
+    // Hands one chunk to the transmit worker; false when it could not be handed over.
+    virtual bool PostChunk(std::vector<unsigned char>&& chunk);
+
+private:
+    friend class TCommTransThread;
+    friend class TCommNotifier;
+
+    void ApplyTimeouts();
+    void ApplyBufferSizes();
+    void ApplyState(const char* message);
+    void OpenConfigured();
+    void StopWorkers();
+    void ReportLineErrors();
+    void CountOff(int bytes);
+    void HandleNotification(int message, std::uint32_t param, std::uint64_t generation);
+
+    std::unique_ptr<ICommDevice> m_device;
+    std::unique_ptr<TCommNotifier> m_notifier;
+    std::unique_ptr<TCommTransThread> m_transThread;
+    std::unique_ptr<TCommReceiveThread> m_receiveThread;
+
+    int m_portNo = 1;
+    int m_bitRate = 9600;
+    int m_charSize = 8;
+    TCommParityBits m_parityBit = cpbNone;
+    TCommStopBits m_stopBit = csb1;
+    std::atomic<TCommFlowCtrls> m_flowCtrl{cfcRtsCts};
+    int m_timeOutTrans = 3000;
+    int m_timeOutReceive = 3000;
+    unsigned char m_xonChar = 17;
+    unsigned char m_xoffChar = 19;
+    std::atomic<int> m_bufLenTrans{2048};
+    int m_bufLenReceive = 2048;
+    DCB m_dcb;
+    bool m_open = false;
+    std::uint64_t m_openGeneration = 0;
+
+    TCommReceiveEvent m_onReceive;
+    TCommBreakEvent m_onBreak;
+    TCommErrEvent m_onError;
+
+    std::mutex m_writeLock;
+    mutable std::mutex m_countLock;
+    std::condition_variable m_countChanged;
+    int m_pendingBytes = 0;
+    int m_pendingChunks = 0;
+};
+
+// The component as the panel places it.
+class TCommX : public TCustomCommX {
+    Q_OBJECT
+
+public:
+    using TCustomCommX::TCustomCommX;
+};
