@@ -1,0 +1,74 @@
+#include "IniFile.h"
+
+#include "MessageBox.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace {
+
+constexpr QFileDevice::Permissions AnyWrite =
+    QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
+
+// The file a save really replaces: the target of a symbolic link.
+QFileInfo TargetOf(const QString& fileName) {
+    QFileInfo info(fileName);
+    if (info.isSymLink())
+        return QFileInfo(info.symLinkTarget());
+    return info;
+}
+
+} // namespace
+
+QString CannotSaveMessage() {
+    return QStringLiteral("指定の場所には保存できません");
+}
+
+void ShowCannotSaveMessage() {
+    ShowMessageBox(3, 2, 0, CannotSaveMessage(), 0);
+}
+
+bool IsIniPlaceWritable(const QString& fileName) {
+    if (fileName.isEmpty())
+        return false;
+    const QFileInfo file = TargetOf(fileName);
+    const QFileInfo folder(file.absolutePath());
+    if (!folder.isDir() || !folder.isWritable() || !(folder.permissions() & AnyWrite))
+        return false;
+    if (!file.exists())
+        return true;
+    return file.isFile() && file.isReadable() && file.isWritable() &&
+           (file.permissions() & AnyWrite);
+}
+
+bool WriteIniDocument(const QString& fileName, const IniDocument& document) {
+    if (!IsIniPlaceWritable(fileName))
+        return false;
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    const QByteArray bytes = document.toBytes();
+    if (file.write(bytes) != bytes.size()) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
+
+std::optional<IniDocument> OpenIniDocument(const QString& fileName) {
+    IniDocument document;
+    bool readable = true;
+    QFile file(fileName);
+    if (file.exists()) {
+        readable = file.open(QIODevice::ReadOnly);
+        if (readable)
+            document = IniDocument::fromBytes(file.readAll());
+        readable = readable && file.error() == QFileDevice::NoError;
+    }
+    if (!readable || !WriteIniDocument(fileName, document)) {
+        ShowCannotSaveMessage();
+        return std::nullopt;
+    }
+    return document;
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "IniDocument.h"
+
+#include <QString>
+#include <optional>
+
+// The text of the box shown when a layout or settings file cannot be written.
+QString CannotSaveMessage();
+
+// True when fileName can be replaced: its folder exists and can be written, and the
+// file, if it exists, is a regular file that can be read and written. Permission bits
+// are honoured even for a superuser, so a read-only file stays read-only.
+bool IsIniPlaceWritable(const QString& fileName);
+
+// Opens fileName as a document (empty when the file does not exist) and makes the
+// write test: the document is written back at once, unchanged. When that fails the
+// error box is shown and nullopt returned; the file is left as it was.
+std::optional<IniDocument> OpenIniDocument(const QString& fileName);
+
+// Replaces the file's whole content with the document, through a temporary file in
+// the same folder that is flushed and renamed over the old one.
+bool WriteIniDocument(const QString& fileName, const IniDocument& document);
+
+// Shows the error box for a file that cannot be written.
+void ShowCannotSaveMessage();

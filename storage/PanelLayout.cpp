@@ -1,0 +1,100 @@
+#include "PanelLayout.h"
+
+#include "IniFile.h"
+
+#include <algorithm>
+
+namespace {
+
+const QString FormSection = QStringLiteral("Form");
+const QString DefaultCaption = QStringLiteral("Orvix Tapdeck3");
+constexpr int DefaultWidth = 320;
+constexpr int DefaultHeight = 240;
+
+QString ButtonSection(int number) {
+    return QStringLiteral("Button") + QString::number(number);
+}
+
+void WriteButton(IniDocument& doc, int number, const PanelButton& button) {
+    const QString section = ButtonSection(number);
+    doc.writeString(section, QStringLiteral("Caption"), button.caption);
+    doc.writeInteger(section, QStringLiteral("Top"), button.top);
+    doc.writeInteger(section, QStringLiteral("Left"), button.left);
+    doc.writeInteger(section, QStringLiteral("Width"), button.width);
+    doc.writeInteger(section, QStringLiteral("Height"), button.height);
+    doc.writeInteger(section, QStringLiteral("Motion"), button.motion);
+    doc.writeInteger(section, QStringLiteral("ShortCut"), button.shortCut);
+    doc.writeInteger(section, QStringLiteral("Color"), button.color);
+}
+
+PanelButton ReadButton(const IniDocument& doc, int number) {
+    const QString section = ButtonSection(number);
+    const PanelButton defaults;
+    PanelButton button;
+    button.caption = doc.readString(section, u"Caption", section);
+    button.top = doc.readInteger(section, u"Top", defaults.top);
+    button.left = doc.readInteger(section, u"Left", defaults.left);
+    button.width = doc.readInteger(section, u"Width", defaults.width);
+    button.height = doc.readInteger(section, u"Height", defaults.height);
+    button.motion = doc.readInteger(section, u"Motion", defaults.motion);
+    button.shortCut = doc.readInteger(section, u"ShortCut", defaults.shortCut);
+    button.color = doc.readInteger(section, u"Color", defaults.color);
+    button.fontColor = ContrastTextColor(button.color);
+    return button;
+}
+
+} // namespace
+
+bool SaveLayout(const QString& fileName, const PanelLayout& layout) {
+    std::optional<IniDocument> doc = OpenIniDocument(fileName);
+    if (!doc)
+        return false;
+    doc->clear();
+    doc->writeInteger(FormSection, QStringLiteral("Comm"), layout.comm);
+    doc->writeString(FormSection, QStringLiteral("Caption"), layout.caption);
+    doc->writeInteger(FormSection, QStringLiteral("Top"), layout.top);
+    doc->writeInteger(FormSection, QStringLiteral("Left"), layout.left);
+    doc->writeInteger(FormSection, QStringLiteral("Width"), layout.width);
+    doc->writeInteger(FormSection, QStringLiteral("Height"), layout.height);
+    doc->writeInteger(FormSection, QStringLiteral("Color"), layout.color);
+    doc->writeString(FormSection, QStringLiteral("BmpFile"), layout.backgroundFile);
+    // Walk from the last component to the first: Button1 is the newest button.
+    int counter = 0;
+    for (auto it = layout.buttons.rbegin(); it != layout.buttons.rend(); ++it)
+        WriteButton(*doc, ++counter, *it);
+    doc->writeInteger(FormSection, QStringLiteral("Button"), counter);
+    if (!WriteIniDocument(fileName, *doc)) {
+        ShowCannotSaveMessage();
+        return false;
+    }
+    return true;
+}
+
+std::optional<PanelLayout> LoadLayout(const QString& fileName, QSize screenSize) {
+    const std::optional<IniDocument> doc = OpenIniDocument(fileName);
+    if (!doc)
+        return std::nullopt;
+    PanelLayout layout;
+    layout.caption = doc->readString(FormSection, u"Caption", DefaultCaption);
+    layout.width = doc->readInteger(FormSection, u"Width", DefaultWidth);
+    layout.height = doc->readInteger(FormSection, u"Height", DefaultHeight);
+    layout.top = doc->readInteger(FormSection, u"Top", (screenSize.height() - DefaultHeight) / 2);
+    layout.left = doc->readInteger(FormSection, u"Left", (screenSize.width() - DefaultWidth) / 2);
+    layout.color = doc->readInteger(FormSection, u"Color", clBtnFace);
+    layout.backgroundFile = doc->readString(FormSection, u"BmpFile", QString());
+    // A corrupt count must not create an unbounded number of buttons.
+    const int count = std::min(doc->readInteger(FormSection, u"Button", 0), MaxLayoutButtons);
+    layout.buttonCounter = count;
+    if (count > 0)
+        layout.buttons.reserve(static_cast<size_t>(count));
+    for (int number = count; number >= 1; --number)
+        layout.buttons.push_back(ReadButton(*doc, number));
+    return layout;
+}
+
+std::optional<int> LoadPortChoice(const QString& fileName) {
+    const std::optional<IniDocument> doc = OpenIniDocument(fileName);
+    if (!doc)
+        return std::nullopt;
+    return doc->readInteger(FormSection, u"Comm", 0);
+}
