@@ -1,0 +1,65 @@
+#pragma once
+
+// Drawing of the colour button, free of widgets so that every pixel rule can be
+// checked on an image: caption placement arithmetic, face, caption, frame, focus line.
+
+#include "SystemColors.h"
+
+#include <QFont>
+#include <QImage>
+#include <QRect>
+#include <QString>
+
+enum TNHAlignment { haLeft, haCenter, haRight };
+enum TNVAlignment { vaTop, vaCenter, vaBottom };
+enum TButtonStyle { bsStd, bsIELike, bsNone };
+
+// What the caption's position depends on.
+struct CaptionPlacement {
+    int clientWidth = 0;
+    int clientHeight = 0;
+    int textHeight = 0;
+    TNHAlignment alignH = haCenter;
+    TNVAlignment alignV = vaCenter;
+    TButtonStyle style = bsStd;
+    bool capFixed = true;
+    bool activeOrFocused = false;
+    int offsetH = 0;
+    int offsetV = 0;
+    bool pressed = false;
+};
+
+// The rectangle the caption is drawn in: client width by text height, moved by the
+// alignment margins, the loose-caption shift, the offsets and the pressed shift.
+QRect CaptionTextRect(const CaptionPlacement& placement);
+
+// Everything one paint of the button needs.
+struct ColorBtnLook {
+    int width = 75;
+    int height = 25;
+    QFont font;
+    TColor fontColor = clWindowText;
+    QString text; // lines separated by CR LF
+    TColor color = clWindow;
+    TColor frameColor = clWindowFrame;
+    TColor edgeHighlight = clBtnHighlight;
+    TColor edgeShadow = clBtnShadow;
+    TNHAlignment alignH = haCenter;
+    TNVAlignment alignV = vaCenter;
+    TButtonStyle style = bsStd;
+    bool capFixed = true;
+    bool focusline = true;
+    int offsetH = 0;
+    int offsetV = 0;
+    bool enabled = true;
+    bool pressed = false;
+    bool focused = false;
+    bool active = false;
+    bool hovered = false;
+};
+
+// The caption text: `caption` when set, else the lines joined with CR LF.
+QString ButtonText(const QString& caption, const QStringList& lines);
+
+// Draws the whole button into a new image of its size.
+QImage PaintColorBtn(const ColorBtnLook& look);
