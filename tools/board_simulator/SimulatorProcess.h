@@ -1,0 +1,43 @@
+#pragma once
+
+// Starts the board simulator as a separate process for tests and benchmarks, with its
+// link in a given folder and a full trace log beside it.
+
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+class SimulatorProcess {
+public:
+    SimulatorProcess();
+    ~SimulatorProcess();
+    SimulatorProcess(const SimulatorProcess&) = delete;
+    SimulatorProcess& operator=(const SimulatorProcess&) = delete;
+
+    // The simulator built beside this library.
+    static QString DefaultProgram();
+
+    // Starts the simulator with ports/COM<port> in folder, logging with --trace to
+    // folder/board-COM<port>.log, plus the given options. Returns once the link exists.
+    bool Start(const QString& folder, int port, const QStringList& options = {});
+    // SIGTERM, then waits for the exit. True when it exited normally with status 0.
+    bool Stop();
+
+    QString LinkPath() const { return m_linkPath; }
+    QString LogPath() const { return m_logPath; }
+    QString ErrorString() const { return m_error; }
+
+    // The log lines so far without their time stamps, e.g. "rx 0D", "tx 06",
+    // "play 0 (motion 1) flags 01".
+    QStringList LogLines() const;
+    // Only the traffic: the "rx ..." and "tx ..." lines.
+    QStringList Traffic() const;
+    // Waits until the log holds at least count traffic lines.
+    bool WaitForTraffic(int count, int timeoutMs) const;
+
+private:
+    QProcess m_process;
+    QString m_linkPath;
+    QString m_logPath;
+    QString m_error;
+};
