@@ -1,5 +1,6 @@
 #include "IniFile.h"
 
+#include "DiskSync.h"
 #include "MessageBox.h"
 
 #include <QFile>
@@ -49,7 +50,7 @@ bool WriteIniDocument(const QString& fileName, const IniDocument& document) {
     if (!file.open(QIODevice::WriteOnly))
         return false;
     const QByteArray bytes = document.toBytes();
-    if (file.write(bytes) != bytes.size()) {
+    if (file.write(bytes) != bytes.size() || !SyncToDisk(file)) {
         file.cancelWriting();
         return false;
     }

@@ -22,6 +22,8 @@ struct PanelButton {
     // Caption colour. Filled by LoadLayout with ContrastTextColor(color);
     // SaveLayout does not store it.
     TColor fontColor = clBlack;
+
+    bool operator==(const PanelButton&) const = default;
 };
 
 // The whole panel as stored: the main window maps its widgets to and from this.
@@ -50,6 +52,8 @@ struct PanelLayout {
     // "Button" (capped at MaxLayoutButtons); SaveLayout writes buttons.size() instead.
     int buttonCounter = 0;
     std::vector<PanelButton> buttons;
+
+    bool operator==(const PanelLayout&) const = default;
 };
 
 // A corrupt button count never creates more buttons than this.

@@ -1,0 +1,264 @@
+#include "IniDocument.h"
+
+#include <QFile>
+#include <QTest>
+
+// The INI document on bytes in memory: parsing, lookups, writing and the normal form.
+class TestIniDocument : public QObject {
+    Q_OBJECT
+private slots:
+    void readFixture_data();
+    void readFixture();
+    void normalForm_data();
+    void normalForm();
+    void parseInteger_data();
+    void parseInteger();
+    void readIntegerFallsBack_data();
+    void readIntegerFallsBack();
+    void writeReplacesInPlaceAndAppends();
+    void writeTurnsLineBreaksIntoBlanks_data();
+    void writeTurnsLineBreaksIntoBlanks();
+    void encodingOfTheBytes_data();
+    void encodingOfTheBytes();
+    void clearDropsEverything();
+};
+
+static QByteArray Fixture(const char* name) {
+    QFile file(QStringLiteral(TAPDECK_TEST_DATA "/storage/") + QLatin1String(name));
+    if (!file.open(QIODevice::ReadOnly))
+        qFatal("missing fixture %s", name);
+    return file.readAll();
+}
+
+void TestIniDocument::readFixture_data() {
+    QTest::addColumn<QByteArray>("fixture");
+    QTest::addColumn<QString>("section");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("expected");
+    const QString missing = QStringLiteral("<missing>");
+    QTest::newRow("plain value") << QByteArray("worked_example.vmd") << "Form"
+                                 << "Caption"
+                                 << "Orvix Tapdeck3";
+    QTest::newRow("empty value is not the default") << QByteArray("worked_example.vmd") << "Form"
+                                                    << "BmpFile"
+                                                    << "";
+    QTest::newRow("section name in other case") << QByteArray("worked_example.vmd") << "bUTTON2"
+                                                << "Caption"
+                                                << "Walk";
+    QTest::newRow("key name in other case") << QByteArray("worked_example.vmd") << "Button1"
+                                            << "sHoRtCuT"
+                                            << "-1";
+    QTest::newRow("missing section") << QByteArray("worked_example.vmd") << "Button3"
+                                     << "Caption" << missing;
+    QTest::newRow("missing key") << QByteArray("worked_example.vmd") << "Form"
+                                 << "Nothing" << missing;
+    QTest::newRow("line before the first section dropped")
+        << QByteArray("comments_blank_lines.vmd") << "Form"
+        << "Caption"
+        << "After comments";
+    QTest::newRow("commented key is no key") << QByteArray("comments_blank_lines.vmd") << "Button1"
+                                             << "Motion"
+                                             << "7";
+    QTest::newRow("line without equals never matches")
+        << QByteArray("comments_blank_lines.vmd") << "Form"
+        << "a line without an equals sign" << missing;
+    QTest::newRow("last duplicate section is read")
+        << QByteArray("duplicates_mixed_case.vmd") << "Form"
+        << "Width" << missing;
+    QTest::newRow("last duplicate key is read") << QByteArray("duplicates_mixed_case.vmd") << "form"
+                                                << "Caption"
+                                                << "Third form";
+    QTest::newRow("duplicate key in duplicate section")
+        << QByteArray("duplicates_mixed_case.vmd") << "Button1"
+        << "Motion"
+        << "13";
+    QTest::newRow("trimmed section name, key and value")
+        << QByteArray("trimmed_captions.vmd") << "Form"
+        << "Caption"
+        << "Padded panel";
+    QTest::newRow("tab before key") << QByteArray("trimmed_captions.vmd") << "Button1"
+                                    << "Caption"
+                                    << "Padded button";
+    QTest::newRow("LF line ends") << QByteArray("lf_only.vmd") << "Button1"
+                                  << "Caption"
+                                  << "Lf";
+    QTest::newRow("CP932 value") << QByteArray("japanese_cp932.vmd") << "Button1"
+                                 << "Caption"
+                                 << "ダンス";
+    QTest::newRow("UTF-8 after a byte-order mark") << QByteArray("outside_cp932.vmd") << "Form"
+                                                   << "Caption"
+                                                   << "Café ☃ 한국";
+}
+
+void TestIniDocument::readFixture() {
+    QFETCH(QByteArray, fixture);
+    QFETCH(QString, section);
+    QFETCH(QString, key);
+    QFETCH(QString, expected);
+    const IniDocument doc = IniDocument::fromBytes(Fixture(fixture.constData()));
+    QCOMPARE(doc.readString(section, key, QStringLiteral("<missing>")), expected);
+}
+
+void TestIniDocument::normalForm_data() {
+    QTest::addColumn<QByteArray>("fixture");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("worked example is already normal")
+        << QByteArray("worked_example.vmd") << QString::fromLatin1(Fixture("worked_example.vmd"));
+    QTest::newRow("comments, blank lines and stray lines")
+        << QByteArray("comments_blank_lines.vmd")
+        << "[Form]\r\na line without an equals sign\r\nCaption=After comments\r\nButton=1\r\n\r\n"
+           "[Button1]\r\nMotion=7\r\n\r\n";
+    QTest::newRow("duplicates are all kept")
+        << QByteArray("duplicates_mixed_case.vmd")
+        << "[Form]\r\nCaption=First form\r\nWidth=500\r\nButton=1\r\n\r\n"
+           "[button1]\r\nCaption=First button\r\n\r\n"
+           "[FORM]\r\ncaption=Second form\r\nCAPTION=Third form\r\nBUTTON=2\r\n\r\n"
+           "[Button1]\r\nMOTION=12\r\nmotion=13\r\n\r\n[BUTTON2]\r\nCaption=Two\r\n\r\n";
+    QTest::newRow("blanks around names and values go")
+        << QByteArray("trimmed_captions.vmd")
+        << "[Form]\r\nCaption=Padded panel\r\nButton=1\r\n\r\n[Button1]\r\nCaption=Padded "
+           "button\r\n\r\n";
+    QTest::newRow("LF lines become CR LF")
+        << QByteArray("lf_only.vmd")
+        << "[Form]\r\nCaption=Unix lines\r\nButton=1\r\n\r\n[Button1]\r\nCaption=Lf\r\n\r\n";
+}
+
+void TestIniDocument::normalForm() {
+    QFETCH(QByteArray, fixture);
+    QFETCH(QString, expected);
+    QCOMPARE(IniDocument::fromBytes(Fixture(fixture.constData())).toText(), expected);
+}
+
+void TestIniDocument::parseInteger_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("expected");
+    QTest::addColumn<bool>("valid");
+    QTest::newRow("decimal") << "42" << 42 << true;
+    QTest::newRow("plus sign") << "+7" << 7 << true;
+    QTest::newRow("negative") << "-2147483633" << -2147483633 << true;
+    QTest::newRow("int minimum") << "-2147483648" << int(-2147483647 - 1) << true;
+    QTest::newRow("int maximum") << "2147483647" << 2147483647 << true;
+    QTest::newRow("decimal overflow") << "2147483648" << 0 << false;
+    QTest::newRow("huge decimal") << "99999999999999999999" << 0 << false;
+    QTest::newRow("0x hex") << "0x0000FF" << 255 << true;
+    QTest::newRow("0X hex upper") << "0XfF" << 255 << true;
+    QTest::newRow("0x alone is two characters") << "0x" << 0 << false;
+    QTest::newRow("0x with bad digit") << "0xFG" << 0 << false;
+    QTest::newRow("dollar hex") << "$8000000F" << -2147483633 << true;
+    QTest::newRow("negative dollar hex") << "-$10" << -16 << true;
+    QTest::newRow("hex wraps at 32 bits") << "0xFFFFFFFF" << -1 << true;
+    QTest::newRow("hex above 32 bits") << "$100000000" << 0 << false;
+    QTest::newRow("dollar alone") << "$" << 0 << false;
+    QTest::newRow("empty") << "" << 0 << false;
+    QTest::newRow("sign alone") << "-" << 0 << false;
+    QTest::newRow("letters") << "abc" << 0 << false;
+    QTest::newRow("trailing junk") << "12px" << 0 << false;
+    QTest::newRow("inner blank") << "1 2" << 0 << false;
+    QTest::newRow("full-width digits") << "１２" << 0 << false;
+}
+
+void TestIniDocument::parseInteger() {
+    QFETCH(QString, text);
+    QFETCH(int, expected);
+    QFETCH(bool, valid);
+    const std::optional<int> parsed = ParseIniInteger(text);
+    QCOMPARE(parsed.has_value(), valid);
+    if (valid)
+        QCOMPARE(*parsed, expected);
+}
+
+void TestIniDocument::readIntegerFallsBack_data() {
+    QTest::addColumn<QByteArray>("fixture");
+    QTest::addColumn<QString>("section");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<int>("expected");
+    QTest::newRow("hex colour") << QByteArray("hex_color.vmd") << "Form"
+                                << "Color" << 255;
+    QTest::newRow("malformed gives default") << QByteArray("width_abc.vmd") << "Form"
+                                             << "Width" << -99;
+    QTest::newRow("missing key gives default") << QByteArray("width_abc.vmd") << "Form"
+                                               << "Height" << -99;
+    QTest::newRow("empty value gives default") << QByteArray("worked_example.vmd") << "Form"
+                                               << "BmpFile" << -99;
+}
+
+void TestIniDocument::readIntegerFallsBack() {
+    QFETCH(QByteArray, fixture);
+    QFETCH(QString, section);
+    QFETCH(QString, key);
+    QFETCH(int, expected);
+    const IniDocument doc = IniDocument::fromBytes(Fixture(fixture.constData()));
+    QCOMPARE(doc.readInteger(section, key, -99), expected);
+}
+
+void TestIniDocument::writeReplacesInPlaceAndAppends() {
+    IniDocument doc = IniDocument::fromBytes(Fixture("duplicates_mixed_case.vmd"));
+    doc.writeString(QStringLiteral("form"), QStringLiteral("Caption"), QStringLiteral("New"));
+    doc.writeInteger(QStringLiteral("Form"), QStringLiteral("Width"), 640);
+    doc.writeString(QStringLiteral("Extra"), QStringLiteral("Key"), QStringLiteral("v"));
+    QCOMPARE(
+        doc.toText(),
+        QStringLiteral("[Form]\r\nCaption=First form\r\nWidth=500\r\nButton=1\r\n\r\n"
+                       "[button1]\r\nCaption=First button\r\n\r\n"
+                       "[FORM]\r\ncaption=Second form\r\nCaption=New\r\nBUTTON=2\r\n"
+                       "Width=640\r\n\r\n"
+                       "[Button1]\r\nMOTION=12\r\nmotion=13\r\n\r\n[BUTTON2]\r\nCaption=Two\r\n"
+                       "\r\n[Extra]\r\nKey=v\r\n\r\n"));
+    QCOMPARE(doc.readInteger(u"FORM", u"width", 0), 640);
+    QCOMPARE(doc.readString(u"extra", u"KEY", QString()), QStringLiteral("v"));
+}
+
+void TestIniDocument::writeTurnsLineBreaksIntoBlanks_data() {
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("stored");
+    QTest::newRow("CR LF") << "Walk\r\n[Button9]"
+                           << "Walk [Button9]";
+    QTest::newRow("LF") << "a\nb"
+                        << "a b";
+    QTest::newRow("CR") << "a\rb"
+                        << "a b";
+    QTest::newRow("two LF") << "a\n\nb"
+                            << "a  b";
+}
+
+void TestIniDocument::writeTurnsLineBreaksIntoBlanks() {
+    QFETCH(QString, value);
+    QFETCH(QString, stored);
+    IniDocument doc;
+    doc.writeString(QStringLiteral("Button1"), QStringLiteral("Caption"), value);
+    const QString text = doc.toText();
+    QCOMPARE(text, QStringLiteral("[Button1]\r\nCaption=") + stored + QStringLiteral("\r\n\r\n"));
+    const IniDocument reread = IniDocument::fromText(text);
+    QCOMPARE(reread.sectionCount(), 1);
+    QCOMPARE(reread.readString(u"Button1", u"Caption", QString()), stored);
+}
+
+void TestIniDocument::encodingOfTheBytes_data() {
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("ASCII") << "Walk" << QByteArray("[Form]\r\nCaption=Walk\r\n\r\n");
+    QTest::newRow("Japanese in CP932")
+        << "歩く" << QByteArray("[Form]\r\nCaption=\x95\xe0\x82\xad\r\n\r\n");
+    QTest::newRow("outside CP932 as UTF-8 with a byte-order mark")
+        << "Café" << QByteArray("\xef\xbb\xbf[Form]\r\nCaption=Caf\xc3\xa9\r\n\r\n");
+}
+
+void TestIniDocument::encodingOfTheBytes() {
+    QFETCH(QString, caption);
+    QFETCH(QByteArray, bytes);
+    IniDocument doc;
+    doc.writeString(QStringLiteral("Form"), QStringLiteral("Caption"), caption);
+    QCOMPARE(doc.toBytes(), bytes);
+    QCOMPARE(IniDocument::fromBytes(bytes).readString(u"Form", u"Caption", QString()), caption);
+}
+
+void TestIniDocument::clearDropsEverything() {
+    IniDocument doc = IniDocument::fromBytes(Fixture("worked_example.vmd"));
+    doc.clear();
+    QVERIFY(doc.isEmpty());
+    QCOMPARE(doc.toBytes(), QByteArray());
+    QCOMPARE(doc.readString(u"Form", u"Caption", QStringLiteral("gone")), QStringLiteral("gone"));
+}
+
+QTEST_APPLESS_MAIN(TestIniDocument)
+#include "tst_inidocument.moc"
