@@ -1,0 +1,84 @@
+#pragma once
+
+#include "CommDevice.h"
+#include "ParmrkDecoder.h"
+
+#include <linux/serial.h>
+
+#include <atomic>
+#include <mutex>
+#include <string>
+
+struct termios;
+
+// A serial port through termios: exclusive non-blocking open, raw mode with PARMRK marks,
+// edge-triggered epoll for line events and an eventfd to end the wait.
+class TTermiosCommDevice : public ICommDevice {
+public:
+    // portFolder: where ports/COMn is looked for; empty means CommPortFolder() at Open.
+    explicit TTermiosCommDevice(std::string portFolder = {});
+    ~TTermiosCommDevice() override;
+    TTermiosCommDevice(const TTermiosCommDevice&) = delete;
+    TTermiosCommDevice& operator=(const TTermiosCommDevice&) = delete;
+
+    bool Open(int portNo) override;
+    void Close() override;
+    bool IsOpen() const override;
+    int Handle() const override;
+
+    bool SetupComm(std::int32_t inQueue, std::int32_t outQueue) override;
+    bool PurgeComm(std::uint32_t flags) override;
+    bool GetCommState(DCB& dcb) override;
+    bool SetCommState(const DCB& dcb) override;
+    bool GetCommTimeouts(COMMTIMEOUTS& timeouts) override;
+    bool SetCommTimeouts(const COMMTIMEOUTS& timeouts) override;
+    bool SetCommMask(std::uint32_t mask) override;
+    std::uint32_t WaitCommEvent() override;
+    void CancelWait() override;
+    bool ClearCommError(std::uint32_t* errors, COMSTAT* stat) override;
+    bool EscapeCommFunction(std::uint32_t function) override;
+
+    CommIoStatus StartWrite(CommIo& io) override;
+    CommIoStatus WaitWrite(CommIo& io) override;
+    void WaitTransmitted(int timeoutMs) override;
+    CommIoStatus StartRead(CommIo& io) override;
+    CommIoStatus ContinueRead(CommIo& io, int waitMs) override;
+
+    // Whether the driver keeps break and line error counters (TIOCGICOUNT).
+    bool HasCounters() const;
+
+private:
+    bool IsGoneError(int error) const;
+    void MarkGone();
+    void Wake(int fd);
+    std::uint32_t PollCountersLocked();
+    bool WriteSome(CommIo& io);
+    int ReadAvailable(CommIo& io);
+    bool ApplyLines(const DCB& dcb);
+    void CloseDescriptors();
+
+    const std::string m_portFolder;
+    mutable std::mutex m_mutex; // settings, counters, error bits, decoder
+    std::atomic<int> m_fd{-1};
+    int m_epoll = -1;
+    int m_wakeFd = -1;    // ends WaitCommEvent
+    int m_txAbortFd = -1; // ends WaitWrite and WaitTransmitted
+
+    DCB m_lastState;
+    COMMTIMEOUTS m_timeouts;
+    std::int32_t m_inQueue = 0;
+    std::int32_t m_outQueue = 0;
+    TParmrkDecoder m_decoder;
+    bool m_parityOn = false;
+    bool m_hasCounters = false;
+    serial_icounter_struct m_counters{};
+    std::uint32_t m_errors = 0;
+
+    std::atomic<std::uint32_t> m_mask{0};
+    std::atomic<std::uint32_t> m_pendingEvents{0};
+    std::atomic<bool> m_cancelled{false};
+    std::atomic<bool> m_gone{false};
+    std::atomic<bool> m_goneReported{false};
+    std::atomic<std::uint64_t> m_txAbortGeneration{0};
+    std::atomic<std::uint64_t> m_rxAbortGeneration{0};
+};

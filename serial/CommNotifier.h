@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QObject>
+
+#include <cstdint>
+#include <deque>
+#include <mutex>
+
+class TCustomCommX;
+
+// Lives on the GUI thread and turns the workers' notifications into the component's
+// events there. Workers only queue and never wait for the GUI thread, so a GUI thread
+// waiting in Close or PurgeTrans can never deadlock with them.
+class TCommNotifier : public QObject {
+public:
+    explicit TCommNotifier(TCustomCommX& owner);
+
+    // Any thread. generation identifies the opening of the port the note belongs to.
+    void Post(int message, std::uint32_t param, std::uint64_t generation);
+
+private:
+    struct Note {
+        int message;
+        std::uint32_t param;
+        std::uint64_t generation;
+    };
+
+    void Drain();
+
+    TCustomCommX& m_owner;
+    std::mutex m_mutex;
+    std::deque<Note> m_notes;
+    bool m_drainQueued = false;
+};

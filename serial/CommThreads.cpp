@@ -1,0 +1,189 @@
+#include "CommThreads.h"
+
+#include "CommNotifier.h"
+#include "CommX.h"
+
+#include <chrono>
+
+namespace {
+// Longest wait for the last bytes of a half-duplex burst to leave the port.
+constexpr int DrainLimitMs = 5000;
+
+void SleepMs(int ms) {
+    if (ms > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+} // namespace
+
+void ReportCommLineErrors(ICommDevice& device, TCommNotifier& notifier, std::uint64_t generation) {
+    std::uint32_t errors = 0;
+    if (!device.ClearCommError(&errors, nullptr))
+        return;
+    if (const std::uint32_t bits = errors & CommErrorMask)
+        notifier.Post(CommErrorMessage, bits, generation);
+}
+
+TCommTransThread::TCommTransThread(TCustomCommX& owner, ICommDevice& device,
+                                   TCommNotifier& notifier, std::uint64_t generation)
+    : m_owner(owner), m_device(device), m_notifier(notifier), m_generation(generation) {}
+
+TCommTransThread::~TCommTransThread() {
+    RequestStop();
+    Join();
+}
+
+void TCommTransThread::Start() {
+    m_thread = std::thread([this] { Execute(); });
+}
+
+bool TCommTransThread::Post(std::vector<unsigned char>&& chunk) {
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_stop)
+            return false;
+        try {
+            m_queue.push_back(std::move(chunk));
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+    }
+    m_wake.notify_one();
+    return true;
+}
+
+void TCommTransThread::RequestStop() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_stop = true;
+    }
+    m_wake.notify_one();
+}
+
+void TCommTransThread::Join() {
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+bool TCommTransThread::TakeChunk(std::vector<unsigned char>& chunk) {
+    std::lock_guard lock(m_mutex);
+    if (m_queue.empty())
+        return false;
+    chunk = std::move(m_queue.front());
+    m_queue.pop_front();
+    return true;
+}
+
+void TCommTransThread::Execute() {
+    do {
+        {
+            std::unique_lock lock(m_mutex);
+            m_wake.wait(lock, [this] { return !m_queue.empty() || m_stop; });
+        }
+        // A burst: everything found now, plus what arrives while working through it.
+        bool burst = false;
+        std::vector<unsigned char> chunk;
+        while (TakeChunk(chunk)) {
+            if (!Purging && !Stopping()) {
+                if (!burst) {
+                    burst = true;
+                    BeforeSend();
+                }
+                WriteChunk(chunk);
+            }
+            const int length = int(chunk.size());
+            chunk = {};
+            m_owner.CountOff(length);
+        }
+        if (burst)
+            AfterSend();
+    } while (!Stopping());
+}
+
+void TCommTransThread::WriteChunk(const std::vector<unsigned char>& chunk) {
+    CommIo io;
+    io.buffer = const_cast<unsigned char*>(chunk.data());
+    io.count = int(chunk.size());
+    while (!Purging && !Stopping()) {
+        CommIoStatus status;
+        {
+            std::lock_guard lock(m_owner.m_writeLock);
+            status = m_device.StartWrite(io);
+        }
+        if (status == CommIoStatus::Done)
+            return;
+        if (status == CommIoStatus::Failed) {
+            ReportLineErrors();
+            return;
+        }
+        if (m_device.WaitWrite(io) == CommIoStatus::Done)
+            return;
+        ReportLineErrors();
+        if (io.transferred >= io.count)
+            return;
+        // Issue the rest of the chunk again.
+        io.buffer = static_cast<unsigned char*>(io.buffer) + io.transferred;
+        io.count -= io.transferred;
+    }
+}
+
+void TCommTransThread::BeforeSend() {
+    const TCommFlowCtrls mode = m_owner.FlowCtrl();
+    if (mode != cfcHalfHigh && mode != cfcHalfLow)
+        return;
+    SleepMs(50);
+    m_device.EscapeCommFunction(mode == cfcHalfHigh ? SETRTS : CLRRTS);
+    SleepMs(CharTime);
+}
+
+void TCommTransThread::AfterSend() {
+    const TCommFlowCtrls mode = m_owner.FlowCtrl();
+    if (mode != cfcHalfHigh && mode != cfcHalfLow)
+        return;
+    // A completed write only means the driver has the bytes; turn the line round
+    // after they have left.
+    m_device.WaitTransmitted(DrainLimitMs);
+    SleepMs(CharTime);
+    m_device.EscapeCommFunction(mode == cfcHalfHigh ? CLRRTS : SETRTS);
+}
+
+void TCommTransThread::ReportLineErrors() {
+    ReportCommLineErrors(m_device, m_notifier, m_generation);
+}
+
+TCommReceiveThread::TCommReceiveThread(ICommDevice& device, TCommNotifier& notifier,
+                                       std::uint64_t generation)
+    : m_device(device), m_notifier(notifier), m_generation(generation) {}
+
+TCommReceiveThread::~TCommReceiveThread() {
+    RequestStop();
+    Join();
+}
+
+void TCommReceiveThread::Start() {
+    m_thread = std::thread([this] { Execute(); });
+}
+
+void TCommReceiveThread::RequestStop() {
+    m_stop = true;
+    m_device.CancelWait();
+}
+
+void TCommReceiveThread::Join() {
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+void TCommReceiveThread::Execute() {
+    while (!m_stop) {
+        const std::uint32_t mask = m_device.WaitCommEvent();
+        if (m_stop)
+            break;
+        // Read on every wake-up, whatever woke it: EV_ERR has no notification of its own.
+        ReportCommLineErrors(m_device, m_notifier, m_generation);
+        if (mask & EV_BREAK)
+            m_notifier.Post(CommBreakMessage, mask, m_generation);
+        if (mask & EV_RXCHAR)
+            m_notifier.Post(CommRxMessage, 0, m_generation);
+    }
+    m_device.SetCommMask(0);
+}

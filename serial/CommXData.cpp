@@ -1,0 +1,196 @@
+// The data path of the serial port component: sending through the transmit worker,
+// reading on the GUI thread, purging, and starting the workers.
+
+#include "CommNotifier.h"
+#include "CommThreads.h"
+#include "CommX.h"
+
+#include <QCoreApplication>
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+namespace {
+const char* const MsgTransThread = "送信用スレッドを生成できませんでした";
+const char* const MsgReceiveThread = "受信用スレッドを生成できませんでした";
+
+void ProcessEvents() {
+    if (QCoreApplication::instance())
+        QCoreApplication::processEvents();
+}
+} // namespace
+
+void TCustomCommX::StartWorkers() {
+    if (!m_open)
+        return;
+    // Never leave running workers behind unreferenced.
+    StopWorkers();
+    // No character time below 10 baud.
+    if (m_bitRate < 10)
+        throw ECommError(QString::fromUtf8(MsgTransThread));
+    try {
+        m_transThread =
+            std::make_unique<TCommTransThread>(*this, *m_device, *m_notifier, m_openGeneration);
+        m_transThread->CharTime = 1000 / (m_bitRate / 10) + 1;
+        m_transThread->Start();
+    } catch (const std::exception&) {
+        m_transThread.reset();
+        throw ECommError(QString::fromUtf8(MsgTransThread));
+    }
+    try {
+        m_receiveThread =
+            std::make_unique<TCommReceiveThread>(*m_device, *m_notifier, m_openGeneration);
+        m_receiveThread->Start();
+    } catch (const std::exception&) {
+        m_receiveThread.reset();
+        throw ECommError(QString::fromUtf8(MsgReceiveThread));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+}
+
+int TCustomCommX::PendingBytes() const {
+    std::lock_guard lock(m_countLock);
+    return m_pendingBytes;
+}
+
+int TCustomCommX::PendingChunks() const {
+    std::lock_guard lock(m_countLock);
+    return m_pendingChunks;
+}
+
+int TCustomCommX::CharTime() const {
+    return m_transThread ? m_transThread->CharTime.load() : 0;
+}
+
+void TCustomCommX::CountOff(int bytes) {
+    {
+        std::lock_guard lock(m_countLock);
+        m_pendingBytes = std::max(0, m_pendingBytes - bytes);
+        if (m_pendingChunks > 0)
+            --m_pendingChunks;
+    }
+    m_countChanged.notify_all();
+}
+
+bool TCustomCommX::PostChunk(std::vector<unsigned char>&& chunk) {
+    return m_transThread && m_transThread->Post(std::move(chunk));
+}
+
+bool TCustomCommX::Write(const void* data, int count) {
+    if (count == 0)
+        return true;
+    if (count < 0 || !data)
+        return false;
+    const auto* bytes = static_cast<const unsigned char*>(data);
+    const std::uint64_t generation = m_openGeneration;
+    while (count > 0) {
+        // The port may be closed, or closed and opened again, by a handler run below.
+        if (!m_open || generation != m_openGeneration || !m_transThread)
+            return false;
+        {
+            std::unique_lock lock(m_countLock);
+            if (m_pendingChunks >= MaxPendingChunks) {
+                lock.unlock();
+                ProcessEvents();
+                lock.lock();
+                // Wait for the worker to finish a chunk, at most 1 ms between turns.
+                m_countChanged.wait_for(lock, std::chrono::milliseconds(1),
+                                        [this] { return m_pendingChunks < MaxPendingChunks; });
+                continue;
+            }
+        }
+        // A chunk size below 1 would never get through the data.
+        const int size = std::min(count, std::max(1, BufLenTrans()));
+        std::vector<unsigned char> chunk;
+        bool allocated = true;
+        try {
+            chunk.assign(bytes, bytes + size);
+        } catch (const std::bad_alloc&) {
+            allocated = false; // these bytes are skipped, the rest still goes
+        }
+        if (allocated) {
+            {
+                std::lock_guard lock(m_countLock);
+                m_pendingBytes += size;
+                ++m_pendingChunks;
+            }
+            // A chunk that was not handed over must not stay counted, or Write and
+            // PurgeTrans would wait for it forever.
+            if (!PostChunk(std::move(chunk))) {
+                CountOff(size);
+                return false;
+            }
+        }
+        bytes += size;
+        count -= size;
+    }
+    return true;
+}
+
+bool TCustomCommX::SendChar(unsigned char c) {
+    return Write(&c, 1);
+}
+
+bool TCustomCommX::SendString(const QByteArray& s) {
+    if (s.isEmpty())
+        return true;
+    return Write(s.constData(), int(s.size()));
+}
+
+void TCustomCommX::ReportLineErrors() {
+    std::uint32_t errors = 0;
+    if (!m_device->ClearCommError(&errors, nullptr))
+        return;
+    // On the GUI thread already: handled at once, as a message sent to one's own window.
+    if (const std::uint32_t bits = errors & CommErrorMask)
+        HandleNotification(CommErrorMessage, bits, m_openGeneration);
+}
+
+int TCustomCommX::Read(void* buffer, int count) {
+    if (!m_open || !m_receiveThread || !buffer || count < 0)
+        return -1;
+    const std::uint64_t generation = m_openGeneration;
+    CommIo io;
+    io.buffer = buffer;
+    io.count = count;
+    CommIoStatus status = m_device->StartRead(io);
+    for (;;) {
+        if (status == CommIoStatus::Done)
+            return io.transferred;
+        if (status == CommIoStatus::Failed) {
+            ReportLineErrors();
+            return -1;
+        }
+        ProcessEvents();
+        if (!m_open || generation != m_openGeneration || !m_receiveThread)
+            return -1;
+        // Waits on the port itself, so bytes are taken the moment they arrive.
+        status = m_device->ContinueRead(io, 1);
+    }
+}
+
+void TCustomCommX::PurgeTrans() {
+    if (!m_open)
+        return;
+    if (!m_transThread) {
+        m_device->PurgeComm(PURGE_TXABORT | PURGE_TXCLEAR);
+        return;
+    }
+    m_transThread->Purging = true;
+    for (;;) {
+        {
+            std::lock_guard lock(m_writeLock);
+            m_device->PurgeComm(PURGE_TXABORT | PURGE_TXCLEAR);
+        }
+        // The worker never waits for this thread, so it always gets to count off.
+        std::unique_lock lock(m_countLock);
+        if (m_pendingBytes == 0)
+            break;
+        m_countChanged.wait_for(lock, std::chrono::milliseconds(1),
+                                [this] { return m_pendingBytes == 0; });
+        if (m_pendingBytes == 0)
+            break;
+    }
+    m_transThread->Purging = false;
+}
