@@ -8,8 +8,22 @@ namespace {
 
 const QByteArray Utf8Bom("\xEF\xBB\xBF");
 
-QString FoldName(QStringView name) {
-    return name.toString().toCaseFolded();
+// FNV-1a over the case-folded code points, to agree with a case-insensitive compare.
+size_t FoldedHash(QStringView text, size_t seed) {
+    std::uint64_t h = 0xcbf29ce484222325ull ^ seed;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        char32_t c = text[i].unicode();
+        if (c < 0x80) {
+            if (c >= 'A' && c <= 'Z')
+                c += 'a' - 'A';
+        } else {
+            if (QChar::isHighSurrogate(c) && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+                c = QChar::surrogateToUcs4(static_cast<char16_t>(c), text[++i].unicode());
+            c = QChar::toCaseFolded(c);
+        }
+        h = (h ^ c) * 0x100000001b3ull;
+    }
+    return static_cast<size_t>(h);
 }
 
 // A value that held a line break would split into two lines on disk.
@@ -101,23 +115,38 @@ std::optional<int> ParseIniInteger(QStringView text) {
     return static_cast<int>(negative ? -value : value);
 }
 
+bool operator==(const IniDocument::NameKey& a, const IniDocument::NameKey& b) {
+    return a.section == b.section && a.name.compare(b.name, Qt::CaseInsensitive) == 0;
+}
+
+size_t qHash(const IniDocument::NameKey& key, size_t seed) {
+    return FoldedHash(key.name,
+                      seed ^ static_cast<size_t>(key.section + 1) * 0x9E3779B97F4A7C15ull);
+}
+
 IniDocument IniDocument::fromBytes(QByteArrayView bytes) {
     if (bytes.startsWith(Utf8Bom))
         return fromText(QString::fromUtf8(bytes.sliced(Utf8Bom.size())));
     return fromText(DecodeCp932(bytes));
 }
 
-IniDocument IniDocument::fromText(QStringView text) {
+IniDocument IniDocument::fromText(const QString& text) {
     IniDocument doc;
+    doc.m_source = text;
+    const QStringView source(doc.m_source);
+    // About one line in 14 characters in layout files; a guess that saves rehashing.
+    doc.m_lines.reserve(static_cast<size_t>(source.size() / 14));
+    doc.m_index.reserve(source.size() / 14);
+    qsizetype section = -1;
     qsizetype pos = 0;
-    while (pos < text.size()) {
+    while (pos < source.size()) {
         qsizetype end = pos;
-        while (end < text.size() && text[end] != QLatin1Char('\r') &&
-               text[end] != QLatin1Char('\n'))
+        while (end < source.size() && source[end] != QLatin1Char('\r') &&
+               source[end] != QLatin1Char('\n'))
             ++end;
-        const QStringView line = TrimIniText(text.sliced(pos, end - pos));
-        if (end < text.size() && text[end] == QLatin1Char('\r') && end + 1 < text.size() &&
-            text[end + 1] == QLatin1Char('\n'))
+        const QStringView line = TrimIniText(source.sliced(pos, end - pos));
+        if (end + 1 < source.size() && source[end] == QLatin1Char('\r') &&
+            source[end + 1] == QLatin1Char('\n'))
             ++end;
         pos = end + 1;
 
@@ -125,47 +154,69 @@ IniDocument IniDocument::fromText(QStringView text) {
             continue;
         if (line.size() >= 2 && line.startsWith(QLatin1Char('[')) &&
             line.endsWith(QLatin1Char(']'))) {
-            doc.appendSection(TrimIniText(line.sliced(1, line.size() - 2)).toString());
+            section = doc.appendSection(TrimIniText(line.sliced(1, line.size() - 2)));
             continue;
         }
-        if (!doc.m_sections.empty())
-            doc.appendLine(line); // lines before the first section are dropped
+        if (section < 0)
+            continue; // lines before the first section are dropped
+        Line entry;
+        const qsizetype equals = line.indexOf(QLatin1Char('='));
+        if (equals < 0) {
+            entry.key = line;
+        } else {
+            entry.key = TrimIniText(line.first(equals));
+            entry.value = TrimIniText(line.sliced(equals + 1));
+            entry.hasValue = true;
+        }
+        doc.appendLine(section, entry);
     }
     return doc;
 }
 
-void IniDocument::appendSection(const QString& name) {
-    m_sectionIndex.insert(FoldName(name), static_cast<qsizetype>(m_sections.size()));
-    m_sections.push_back(Section{name, {}, {}});
+qsizetype IniDocument::appendSection(QStringView name) {
+    const qsizetype index = static_cast<qsizetype>(m_sections.size());
+    m_sections.push_back(Section{name, -1, -1});
+    m_index.insert(NameKey{-1, name}, index);
+    return index;
 }
 
-void IniDocument::appendLine(QStringView trimmed) {
-    Section& section = m_sections.back();
-    Line line;
-    const qsizetype equals = trimmed.indexOf(QLatin1Char('='));
-    if (equals < 0) {
-        line.key = trimmed.toString();
-    } else {
-        line.key = TrimIniText(trimmed.first(equals)).toString();
-        line.value = TrimIniText(trimmed.sliced(equals + 1)).toString();
-        line.hasValue = true;
-        section.keyIndex.insert(FoldName(line.key), static_cast<qsizetype>(section.lines.size()));
-    }
-    section.lines.push_back(std::move(line));
+void IniDocument::appendLine(qsizetype section, Line line) {
+    const qsizetype index = static_cast<qsizetype>(m_lines.size());
+    if (line.hasValue)
+        m_index.insert(NameKey{section, line.key}, index);
+    m_lines.push_back(line);
+    Section& s = m_sections[static_cast<size_t>(section)];
+    if (s.last >= 0)
+        m_lines[static_cast<size_t>(s.last)].next = index;
+    else
+        s.first = index;
+    s.last = index;
+}
+
+QStringView IniDocument::keep(const QString& text) {
+    m_owned.push_back(WithoutLineBreaks(text));
+    return QStringView(m_owned.back());
 }
 
 QString IniDocument::toText() const {
+    qsizetype size = 0;
+    for (const Section& section : m_sections)
+        size += section.name.size() + 6;
+    for (const Line& line : m_lines)
+        size += line.key.size() + line.value.size() + 3;
     QString text;
+    text.reserve(size);
     const QLatin1StringView eol("\r\n");
     for (const Section& section : m_sections) {
-        text += QLatin1Char('[') + section.name + QLatin1Char(']') + eol;
-        for (const Line& line : section.lines) {
-            text += line.key;
+        text.append(QLatin1Char('[')).append(section.name).append(QLatin1Char(']')).append(eol);
+        for (qsizetype i = section.first; i >= 0; i = m_lines[static_cast<size_t>(i)].next) {
+            const Line& line = m_lines[static_cast<size_t>(i)];
+            text.append(line.key);
             if (line.hasValue)
-                text += QLatin1Char('=') + line.value;
-            text += eol;
+                text.append(QLatin1Char('=')).append(line.value);
+            text.append(eol);
         }
-        text += eol;
+        text.append(eol);
     }
     return text;
 }
@@ -178,20 +229,19 @@ QByteArray IniDocument::toBytes() const {
 }
 
 const IniDocument::Line* IniDocument::findLine(QStringView section, QStringView key) const {
-    const auto s = m_sectionIndex.constFind(FoldName(section));
-    if (s == m_sectionIndex.constEnd())
+    const auto s = m_index.constFind(NameKey{-1, section});
+    if (s == m_index.constEnd())
         return nullptr;
-    const Section& found = m_sections[static_cast<size_t>(*s)];
-    const auto k = found.keyIndex.constFind(FoldName(key));
-    if (k == found.keyIndex.constEnd())
+    const auto k = m_index.constFind(NameKey{*s, key});
+    if (k == m_index.constEnd())
         return nullptr;
-    return &found.lines[static_cast<size_t>(*k)];
+    return &m_lines[static_cast<size_t>(*k)];
 }
 
 QString IniDocument::readString(QStringView section, QStringView key,
                                 const QString& defaultValue) const {
     const Line* line = findLine(section, key);
-    return line ? line->value : defaultValue;
+    return line ? line->value.toString() : defaultValue;
 }
 
 int IniDocument::readInteger(QStringView section, QStringView key, int defaultValue) const {
@@ -201,25 +251,28 @@ int IniDocument::readInteger(QStringView section, QStringView key, int defaultVa
     return ParseIniInteger(line->value).value_or(defaultValue);
 }
 
-IniDocument::Section& IniDocument::sectionFor(const QString& name) {
-    const auto s = m_sectionIndex.constFind(FoldName(name));
-    if (s != m_sectionIndex.constEnd())
-        return m_sections[static_cast<size_t>(*s)];
-    appendSection(name);
-    return m_sections.back();
+qsizetype IniDocument::sectionFor(const QString& name) {
+    const QStringView clean = keep(name);
+    const auto s = m_index.constFind(NameKey{-1, clean});
+    if (s != m_index.constEnd()) {
+        m_owned.pop_back();
+        return *s;
+    }
+    return appendSection(clean);
 }
 
 void IniDocument::writeString(const QString& section, const QString& key, const QString& value) {
-    Section& target = sectionFor(WithoutLineBreaks(section));
-    Line line{WithoutLineBreaks(key), WithoutLineBreaks(value), true};
-    const QString folded = FoldName(line.key);
-    const auto k = target.keyIndex.constFind(folded);
-    if (k != target.keyIndex.constEnd()) {
-        target.lines[static_cast<size_t>(*k)] = std::move(line);
+    const qsizetype target = sectionFor(section);
+    const QStringView cleanKey = keep(key);
+    const QStringView cleanValue = keep(value);
+    const auto k = m_index.constFind(NameKey{target, cleanKey});
+    if (k != m_index.constEnd()) {
+        Line& line = m_lines[static_cast<size_t>(*k)];
+        line.key = cleanKey;
+        line.value = cleanValue;
         return;
     }
-    target.keyIndex.insert(folded, static_cast<qsizetype>(target.lines.size()));
-    target.lines.push_back(std::move(line));
+    appendLine(target, Line{cleanKey, cleanValue, -1, true});
 }
 
 void IniDocument::writeInteger(const QString& section, const QString& key, int value) {
@@ -228,5 +281,8 @@ void IniDocument::writeInteger(const QString& section, const QString& key, int v
 
 void IniDocument::clear() {
     m_sections.clear();
-    m_sectionIndex.clear();
+    m_lines.clear();
+    m_index.clear();
+    m_owned.clear();
+    m_source.clear();
 }

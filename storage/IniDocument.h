@@ -11,12 +11,13 @@
 // The in-memory INI document behind every layout and settings file access.
 // Sections and keys match without regard to case; when a name occurs more than
 // once the last occurrence is read and overwritten. Lookups go through hash
-// indexes, so reading or writing N keys costs O(N).
+// indexes, so reading or writing N keys costs O(N). Lines refer to the parsed text
+// or to the written strings instead of copying them.
 class IniDocument {
 public:
     // Bytes as stored: UTF-8 after a byte-order mark, CP932 otherwise.
     static IniDocument fromBytes(QByteArrayView bytes);
-    static IniDocument fromText(QStringView text);
+    static IniDocument fromText(const QString& text);
 
     // The normal form: each section as its "[name]" line, its lines, an empty line;
     // every line ends in CR LF.
@@ -36,26 +37,41 @@ public:
     bool isEmpty() const { return m_sections.empty(); }
     qsizetype sectionCount() const { return static_cast<qsizetype>(m_sections.size()); }
 
+    // A name within a section (section -1 for section names), compared without regard
+    // to case.
+    struct NameKey {
+        qsizetype section;
+        QStringView name;
+    };
+
 private:
     struct Line {
-        QString key; // the whole line when it holds no "="
-        QString value;
+        QStringView key; // the whole line when it holds no "="
+        QStringView value;
+        qsizetype next = -1; // next line of the same section
         bool hasValue = false;
     };
     struct Section {
-        QString name;
-        std::vector<Line> lines;
-        QHash<QString, qsizetype> keyIndex; // case-folded key -> last line holding it
+        QStringView name;
+        qsizetype first = -1;
+        qsizetype last = -1;
     };
 
     const Line* findLine(QStringView section, QStringView key) const;
-    Section& sectionFor(const QString& name);
-    void appendSection(const QString& name);
-    void appendLine(QStringView trimmed);
+    qsizetype sectionFor(const QString& name);
+    qsizetype appendSection(QStringView name);
+    void appendLine(qsizetype section, Line line);
+    QStringView keep(const QString& text);
 
+    QString m_source;             // the parsed text; lines point into it
+    std::vector<QString> m_owned; // written names and values; lines point into them
     std::vector<Section> m_sections;
-    QHash<QString, qsizetype> m_sectionIndex; // case-folded name -> last section of that name
+    std::vector<Line> m_lines;
+    QHash<NameKey, qsizetype> m_index; // last section of a name, last line of a key
 };
+
+bool operator==(const IniDocument::NameKey& a, const IniDocument::NameKey& b);
+size_t qHash(const IniDocument::NameKey& key, size_t seed);
 
 // Integer text as the document reads it: signed decimal, "$" hexadecimal after an
 // optional sign, or "0x"/"0X" hexadecimal when longer than 2 characters. Hexadecimal
