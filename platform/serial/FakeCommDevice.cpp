@@ -129,8 +129,10 @@ void TFakeCommDevice::SetReply(std::function<Bytes(const Bytes&)> reply) {
     m_reply = std::move(reply);
 }
 
-void TFakeCommDevice::InjectLineEvent(std::uint32_t events, std::uint32_t errors) {
+void TFakeCommDevice::InjectLineEvent(std::uint32_t events, std::uint32_t errors,
+                                      const Bytes& input) {
     std::lock_guard lock(m_mutex);
+    m_input.insert(m_input.end(), input.begin(), input.end());
     m_pendingEvents |= events;
     m_errors |= errors;
     m_changed.notify_all();

@@ -46,8 +46,9 @@ public:
     void PushInput(const Bytes& bytes);
     // Called with the bytes of each completed write; what it returns arrives as input.
     void SetReply(std::function<Bytes(const Bytes& written)> reply);
-    // Line events with their error bits (CE_*), as one wake-up of the event wait.
-    void InjectLineEvent(std::uint32_t events, std::uint32_t errors);
+    // Line events with their error bits (CE_*) and input bytes, as one wake-up of the
+    // event wait.
+    void InjectLineEvent(std::uint32_t events, std::uint32_t errors, const Bytes& input = {});
     // Unplugged: every transfer fails from now on, the event wait reports EV_GONE once.
     void Vanish();
     // Held writes stay Pending until released (Done) or purged (Failed).

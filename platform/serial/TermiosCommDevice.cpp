@@ -401,6 +401,7 @@ bool TTermiosCommDevice::SetCommMask(std::uint32_t mask) {
         return false;
     m_mask = mask;
     // As on Windows, a new mask ends a wait in progress.
+    ++m_maskChanges;
     Wake(m_wakeFd);
     return true;
 }
@@ -430,8 +431,9 @@ std::uint32_t TTermiosCommDevice::PollCountersLocked() {
 }
 
 std::uint32_t TTermiosCommDevice::WaitCommEvent() {
+    const std::uint64_t maskChanges = m_maskChanges;
     for (;;) {
-        if (m_cancelled || m_fd < 0)
+        if (m_cancelled || m_fd < 0 || maskChanges != m_maskChanges)
             return 0;
         if (m_gone && !m_goneReported.exchange(true))
             return EV_GONE;
@@ -470,7 +472,7 @@ std::uint32_t TTermiosCommDevice::WaitCommEvent() {
         result &= m_mask | EV_GONE;
         if (result != 0 || m_cancelled)
             return m_cancelled ? 0 : result;
-        if (woken)
+        if (woken && maskChanges != m_maskChanges)
             return 0;
     }
 }

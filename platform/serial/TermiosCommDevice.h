@@ -75,6 +75,7 @@ private:
     std::uint32_t m_errors = 0;
 
     std::atomic<std::uint32_t> m_mask{0};
+    std::atomic<std::uint64_t> m_maskChanges{0};
     std::atomic<std::uint32_t> m_pendingEvents{0};
     std::atomic<bool> m_cancelled{false};
     std::atomic<bool> m_gone{false};

@@ -1,0 +1,419 @@
+#include "PtyPair.h"
+#include "TermiosCommDevice.h"
+
+#include <QElapsedTimer>
+#include <QTest>
+
+#include <future>
+#include <sys/resource.h>
+#include <termios.h>
+#include <thread>
+
+namespace {
+DCB LineState(std::uint32_t baud, std::uint32_t flags = 0x1013) {
+    DCB dcb;
+    dcb.DCBlength = sizeof(DCB);
+    dcb.BaudRate = baud;
+    dcb.Flags = flags;
+    dcb.ByteSize = 8;
+    dcb.Parity = NOPARITY;
+    dcb.StopBits = ONESTOPBIT;
+    dcb.XonChar = 17;
+    dcb.XoffChar = 19;
+    return dcb;
+}
+
+void SetReadTimeout(ICommDevice& device, std::uint32_t total) {
+    COMMTIMEOUTS t;
+    t.ReadIntervalTimeout = MAXDWORD;
+    t.ReadTotalTimeoutConstant = total;
+    t.WriteTotalTimeoutConstant = 1000;
+    QVERIFY(device.SetCommTimeouts(t));
+}
+
+// Reads with the device's time-outs as the serial component does: 1 ms slices.
+int ReadAll(ICommDevice& device, QByteArray& buffer, int count) {
+    buffer = QByteArray(count, '\0');
+    CommIo io;
+    io.buffer = buffer.data();
+    io.count = count;
+    CommIoStatus status = device.StartRead(io);
+    while (status == CommIoStatus::Pending)
+        status = device.ContinueRead(io, 1);
+    if (status == CommIoStatus::Failed)
+        return -1;
+    buffer.truncate(io.transferred);
+    return io.transferred;
+}
+
+double CpuMs() {
+    rusage usage;
+    ::getrusage(RUSAGE_SELF, &usage);
+    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000.0 +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000.0;
+}
+} // namespace
+
+class TstTermiosCommDevice : public QObject {
+    Q_OBJECT
+
+private slots:
+    void openThroughPortsLink();
+    void openMissingPort();
+    void secondOpenRefused();
+    void rawModeWithMarks();
+    void settingsReadBack_data();
+    void settingsReadBack();
+    void refusedSettingLeavesLine();
+    void dataBothWays();
+    void dataByteFF();
+    void readTimeOut();
+    void readReturnsWhenBytesArrive();
+    void lineEventWait();
+    void purgeReceive();
+    void purgeAbortsPendingRead();
+    void modemLinesIgnoredOnPty();
+    void hangUp();
+    void closeEndsNothingPending();
+};
+
+void TstTermiosCommDevice::openThroughPortsLink() {
+    TPtyPair pty(5);
+    QVERIFY(pty.IsValid());
+    TTermiosCommDevice device(pty.Folder().toStdString());
+    QVERIFY(!device.IsOpen());
+    QCOMPARE(device.Handle(), -1);
+    QVERIFY(device.Open(5));
+    QVERIFY(device.IsOpen());
+    QVERIFY(device.Handle() >= 0);
+    QVERIFY(::isatty(device.Handle()));
+    QVERIFY(!device.HasCounters()); // pseudo-terminals keep no line counters
+    device.Close();
+    QVERIFY(!device.IsOpen());
+    QCOMPARE(device.Handle(), -1);
+}
+
+void TstTermiosCommDevice::openMissingPort() {
+    TPtyPair pty(5);
+    QVERIFY(QFile::link(pty.Folder() + "/unplugged", pty.PortPath(7)));
+    TTermiosCommDevice device(pty.Folder().toStdString());
+    QVERIFY(!device.Open(7));
+    QVERIFY(!device.Open(0));
+    QVERIFY(!device.IsOpen());
+    // Not a terminal at all.
+    QVERIFY(QFile::link("/dev/null", pty.PortPath(8)));
+    QVERIFY(!device.Open(8));
+}
+
+void TstTermiosCommDevice::secondOpenRefused() {
+    TPtyPair pty(5);
+    TTermiosCommDevice first(pty.Folder().toStdString());
+    TTermiosCommDevice second(pty.Folder().toStdString());
+    QVERIFY(first.Open(5));
+    QVERIFY(!second.Open(5));
+    first.Close();
+    QVERIFY(second.Open(5));
+}
+
+void TstTermiosCommDevice::rawModeWithMarks() {
+    TPtyPair pty(5);
+    TTermiosCommDevice device(pty.Folder().toStdString());
+    QVERIFY(device.Open(5));
+    QVERIFY(device.SetCommState(LineState(9600)));
+    termios t;
+    QCOMPARE(::tcgetattr(device.Handle(), &t), 0);
+    QCOMPARE(t.c_iflag & (INPCK | PARMRK), tcflag_t(INPCK | PARMRK));
+    QCOMPARE(t.c_iflag & (IGNPAR | IGNBRK | BRKINT | ISTRIP | IXON | IXOFF), tcflag_t(0));
+    QCOMPARE(t.c_cflag & (CLOCAL | CREAD), tcflag_t(CLOCAL | CREAD));
+    QCOMPARE(t.c_lflag & (ICANON | ECHO | ISIG), tcflag_t(0));
+    QCOMPARE(int(t.c_cc[VMIN]), 1);
+    QCOMPARE(int(t.c_cc[VTIME]), 0);
+    QVERIFY(::fcntl(device.Handle(), F_GETFL) & O_NONBLOCK);
+}
+
+void TstTermiosCommDevice::settingsReadBack_data() {
+    QTest::addColumn<std::uint32_t>("baud");
+    QTest::addColumn<std::uint32_t>("flags");
+    QTest::addColumn<bool>("accepted");
+    QTest::addColumn<tcflag_t>("cflagSet");
+    QTest::addColumn<tcflag_t>("iflagSet");
+    QTest::newRow("115200 none") << 115200u << 0x1013u << true << tcflag_t(0) << tcflag_t(0);
+    QTest::newRow("9600 rts/cts") << 9600u << 0x2017u << true << tcflag_t(CRTSCTS) << tcflag_t(0);
+    QTest::newRow("19200 xon/xoff")
+        << 19200u << 0x1313u << true << tcflag_t(0) << tcflag_t(IXON | IXOFF);
+    QTest::newRow("dtr/dsr has no termios")
+        << 9600u << 0x102Bu << false << tcflag_t(0) << tcflag_t(0);
+    QTest::newRow("odd rate") << 12345u << 0x1013u << false << tcflag_t(0) << tcflag_t(0);
+    QTest::newRow("rate 5") << 5u << 0x1013u << false << tcflag_t(0) << tcflag_t(0);
+    QTest::newRow("rate 0") << 0u << 0x1013u << false << tcflag_t(0) << tcflag_t(0);
+}
+
+void TstTermiosCommDevice::settingsReadBack() {
+    QFETCH(std::uint32_t, baud);
+    QFETCH(std::uint32_t, flags);
+    QFETCH(bool, accepted);
+    QFETCH(tcflag_t, cflagSet);
+    QFETCH(tcflag_t, iflagSet);
+
+    TPtyPair pty(5);
+    TTermiosCommDevice device(pty.Folder().toStdString());
+    QVERIFY(device.Open(5));
+    DCB dcb = LineState(baud, flags);
+    dcb.XonChar = 0x11;
+    dcb.XoffChar = 0x13;
+    QCOMPARE(device.SetCommState(dcb), accepted);
+    if (!accepted)
+        return;
+    DCB back;
+    back.DCBlength = 28;
+    QVERIFY(device.GetCommState(back));
+    QCOMPARE(back.DCBlength, 28u);
+    QCOMPARE(back.BaudRate, baud);
+    QCOMPARE(int(back.ByteSize), 8);
+    QCOMPARE(int(back.Parity), int(NOPARITY));
+    QCOMPARE(int(back.StopBits), int(ONESTOPBIT));
+    QCOMPARE(back.Flags, flags);
+    termios t;
+    QCOMPARE(::tcgetattr(device.Handle(), &t), 0);
+    QCOMPARE(t.c_cflag & tcflag_t(CRTSCTS), cflagSet);
+    QCOMPARE(t.c_iflag & tcflag_t(IXON | IXOFF), iflagSet);
+    QCOMPARE(int(t.c_cc[VSTART]), 0x11);
+    QCOMPARE(int(t.c_cc[VSTOP]), 0x13);
+}
+
+void TstTermiosCommDevice::refusedSettingLeavesLine() {
+    TPtyPair pty(5);
+    TTermiosCommDevice device(pty.Folder().toStdString());
+    QVERIFY(device.Open(5));
+    QVERIFY(device.SetCommState(LineState(57600)));
+    QVERIFY(!device.SetCommState(LineState(12345)));
+    DCB dcb = LineState(57600);
+    dcb.ByteSize = 9;
+    QVERIFY(!device.SetCommState(dcb));
+    dcb = LineState(57600);
+    dcb.StopBits = ONE5STOPBITS; // 1.5 stop bits exist only with 5 data bits
+    QVERIFY(!device.SetCommState(dcb));
+    DCB back;
+    QVERIFY(device.GetCommState(back));
+    QCOMPARE(back.BaudRate, 57600u);
+    QCOMPARE(int(back.ByteSize), 8);
+    QCOMPARE(int(back.StopBits), int(ONESTOPBIT));
+}
+
+void TstTermiosCommDevice::dataBothWays() {
+    TPtyPair pty(5);
+    TTermiosCommDevice device(pty.Folder().toStdString());
+    QVERIFY(device.Open(5));
+    QVERIFY(device.SetCommState(LineState(115200)));
+    SetReadTimeout(device, 500);
+
+    QByteArray out = QByteArray::fromHex("0DF4010050");
+    CommIo io;
+    io.buffer = out.data();
+    io.count = int(out.size());
+    CommIoStatus status = device.StartWrite(io);
+    if (status == CommIoStatus::Pending)
+        status = device.WaitWrite(io);
+    QCOMPARE(status, CommIoStatus::Done);
+    QCOMPARE(io.transferred, 5);
+    QCOMPARE(pty.ReadMaster(5).toHex(' '), out.toHex(' '));
+
+    QVERIFY(pty.WriteMaster(QByteArray::fromHex("06000A0D")));
+    QByteArray in;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        [&] {
+            COMSTAT stat;
+            std::uint32_t errors;
+            return device.ClearCommError(&errors, &stat) && stat.cbInQue == 4;
+        }(),
+        1000);
+    QCOMPARE(ReadAll(device, in, 10), 4);
+    QCOMPARE(in.toHex(' '), QByteArray("06 00 0a 0d"));
+}
+
+void TstTermiosCommDevice::dataByteFF() {
+    TPtyPair pty(5);
+    TTermiosCommDevice device(pty.Folder().toStdString());
+    QVERIFY(device.Open(5));
+    QVERIFY(device.SetCommState(LineState(115200)));
+    SetReadTimeout(device, 500);
+    // With PARMRK the line discipline doubles a data byte FF; the reader gets one back.
+    QVERIFY(pty.WriteMaster(QByteArray::fromHex("FF41FFFF")));
+    QByteArray in;
+    QCOMPARE(ReadAll(device, in, 1), 1);
+    QCOMPARE(in.toHex(), QByteArray("ff"));
+    QByteArray rest;
+    QCOMPARE(ReadAll(device, rest, 3), 3);
+    QCOMPARE(rest.toHex(' '), QByteArray("41 ff ff"));
+    std::uint32_t errors = 1;
+    QVERIFY(device.ClearCommError(&errors, nullptr));
+    QCOMPARE(errors, 0u);
+}
+
+void TstTermiosCommDevice::readTimeOut() {
+    TPtyPair pty(5);
+    TTermiosCommDevice device(pty.Folder().toStdString());
+    QVERIFY(device.Open(5));
+    SetReadTimeout(device, 300);
+    QElapsedTimer timer;
+    timer.start();
+    QByteArray in;
+    QCOMPARE(ReadAll(device, in, 1), 0);
+    QVERIFY2(timer.elapsed() >= 250 && timer.elapsed() < 1000,
+             qPrintable(QString::number(timer.elapsed())));
+
+    // No total time-out with a MAXDWORD interval: an empty read returns at once.
+    SetReadTimeout(device, 0);
+    timer.restart();
+    QCOMPARE(ReadAll(device, in, 1), 0);
+    QVERIFY(timer.elapsed() < 150);
+}
+
+void TstTermiosCommDevice::readReturnsWhenBytesArrive() {
+    TPtyPair pty(5);
+    TTermiosCommDevice device(pty.Folder().toStdString());
+    QVERIFY(device.Open(5));
+    SetReadTimeout(device, 3000);
+    std::thread writer([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        pty.WriteMaster("AB");
+    });
+    QElapsedTimer timer;
+    timer.start();
+    QByteArray in;
+    const int n = ReadAll(device, in, 2);
+    writer.join();
+    QCOMPARE(n, 2);
+    QCOMPARE(in, QByteArray("AB"));
+    QVERIFY2(timer.elapsed() < 1000, qPrintable(QString::number(timer.elapsed())));
+}
+
+void TstTermiosCommDevice::lineEventWait() {
+    TPtyPair pty(5);
+    TTermiosCommDevice device(pty.Folder().toStdString());
+    QVERIFY(device.Open(5));
+    QVERIFY(device.SetCommMask(EV_RXCHAR | EV_BREAK | EV_ERR));
+    auto wait = std::async(std::launch::async, [&] { return device.WaitCommEvent(); });
+    QCOMPARE(wait.wait_for(std::chrono::milliseconds(50)), std::future_status::timeout);
+    QVERIFY(pty.WriteMaster("x"));
+    QCOMPARE(wait.wait_for(std::chrono::seconds(2)), std::future_status::ready);
+    QCOMPARE(wait.get(), EV_RXCHAR);
+
+    // Unread input does not wake it again (edge-triggered): only a stop does.
+    auto second = std::async(std::launch::async, [&] { return device.WaitCommEvent(); });
+    QCOMPARE(second.wait_for(std::chrono::milliseconds(100)), std::future_status::timeout);
+    device.CancelWait();
+    QCOMPARE(second.wait_for(std::chrono::seconds(2)), std::future_status::ready);
+    QCOMPARE(second.get(), 0u);
+    QCOMPARE(device.WaitCommEvent(), 0u); // stays ended until opened again
+}
+
+void TstTermiosCommDevice::purgeReceive() {
+    TPtyPair pty(5);
+    TTermiosCommDevice device(pty.Folder().toStdString());
+    QVERIFY(device.Open(5));
+    QVERIFY(device.SetCommState(LineState(115200)));
+    SetReadTimeout(device, 0);
+    QVERIFY(pty.WriteMaster("stale bytes"));
+    COMSTAT stat;
+    std::uint32_t errors;
+    QTRY_VERIFY(device.ClearCommError(&errors, &stat) && stat.cbInQue == 11);
+    QVERIFY(device.PurgeComm(PURGE_RXABORT | PURGE_RXCLEAR));
+    QVERIFY(device.ClearCommError(&errors, &stat));
+    QCOMPARE(stat.cbInQue, 0u);
+    QByteArray in;
+    QCOMPARE(ReadAll(device, in, 4), 0);
+}
+
+void TstTermiosCommDevice::purgeAbortsPendingRead() {
+    TPtyPair pty(5);
+    TTermiosCommDevice device(pty.Folder().toStdString());
+    QVERIFY(device.Open(5));
+    SetReadTimeout(device, 3000);
+    char buffer[4];
+    CommIo io;
+    io.buffer = buffer;
+    io.count = 4;
+    QCOMPARE(device.StartRead(io), CommIoStatus::Pending);
+    QCOMPARE(device.ContinueRead(io, 1), CommIoStatus::Pending);
+    device.PurgeComm(PURGE_RXABORT | PURGE_RXCLEAR);
+    QCOMPARE(device.ContinueRead(io, 1), CommIoStatus::Failed);
+}
+
+void TstTermiosCommDevice::modemLinesIgnoredOnPty() {
+    TPtyPair pty(5);
+    TTermiosCommDevice device(pty.Folder().toStdString());
+    QVERIFY(device.Open(5));
+    // Pseudo-terminals have no modem lines: the calls fail, the port goes on working.
+    device.EscapeCommFunction(SETDTR);
+    device.EscapeCommFunction(CLRRTS);
+    QVERIFY(!device.EscapeCommFunction(12345));
+    QVERIFY(device.SetCommState(LineState(115200, 0x1013)));
+    QVERIFY(device.IsOpen());
+    SetReadTimeout(device, 500);
+    QVERIFY(pty.WriteMaster("k"));
+    QByteArray in;
+    QCOMPARE(ReadAll(device, in, 1), 1);
+}
+
+void TstTermiosCommDevice::hangUp() {
+    TPtyPair pty(5);
+    TTermiosCommDevice device(pty.Folder().toStdString());
+    QVERIFY(device.Open(5));
+    QVERIFY(device.SetCommMask(EV_RXCHAR | EV_BREAK | EV_ERR));
+    SetReadTimeout(device, 3000);
+
+    auto wait = std::async(std::launch::async, [&] { return device.WaitCommEvent(); });
+    char buffer[1];
+    CommIo io;
+    io.buffer = buffer;
+    io.count = 1;
+    QCOMPARE(device.StartRead(io), CommIoStatus::Pending);
+    pty.CloseMaster();
+
+    QElapsedTimer timer;
+    timer.start();
+    CommIoStatus status = CommIoStatus::Pending;
+    while (status == CommIoStatus::Pending && timer.elapsed() < 3000)
+        status = device.ContinueRead(io, 1);
+    QCOMPARE(status, CommIoStatus::Failed);
+    QVERIFY2(timer.elapsed() < 500, qPrintable(QString::number(timer.elapsed())));
+
+    QCOMPARE(wait.wait_for(std::chrono::seconds(2)), std::future_status::ready);
+    QVERIFY(wait.get() & EV_GONE);
+    // Reported once; the next wait sleeps instead of spinning on the dead descriptor.
+    const double cpuBefore = CpuMs();
+    auto next = std::async(std::launch::async, [&] { return device.WaitCommEvent(); });
+    QCOMPARE(next.wait_for(std::chrono::milliseconds(300)), std::future_status::timeout);
+    QVERIFY2(CpuMs() - cpuBefore < 150, qPrintable(QString::number(CpuMs() - cpuBefore)));
+    device.CancelWait();
+    QCOMPARE(next.wait_for(std::chrono::seconds(2)), std::future_status::ready);
+    QCOMPARE(next.get(), 0u);
+
+    QCOMPARE(device.StartRead(io), CommIoStatus::Failed);
+    QCOMPARE(device.StartWrite(io), CommIoStatus::Failed);
+    timer.restart();
+    device.Close();
+    QVERIFY(timer.elapsed() < 1000);
+}
+
+void TstTermiosCommDevice::closeEndsNothingPending() {
+    TPtyPair pty(5);
+    TTermiosCommDevice device(pty.Folder().toStdString());
+    QVERIFY(device.Open(5));
+    QVERIFY(device.SetCommState(LineState(115200)));
+    // Output nobody reads: close must not wait for it to drain.
+    QByteArray big(64 * 1024, 'z');
+    CommIo io;
+    io.buffer = big.data();
+    io.count = int(big.size());
+    QVERIFY(device.StartWrite(io) != CommIoStatus::Failed);
+    QElapsedTimer timer;
+    timer.start();
+    device.Close();
+    QVERIFY2(timer.elapsed() < 1000, qPrintable(QString::number(timer.elapsed())));
+    QVERIFY(device.Open(5));
+}
+
+QTEST_GUILESS_MAIN(TstTermiosCommDevice)
+#include "tst_termioscommdevice.moc"
