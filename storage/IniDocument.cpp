@@ -23,6 +23,10 @@ size_t FoldedHash(QStringView text, size_t seed) {
         }
         h = (h ^ c) * 0x100000001b3ull;
     }
+    // FNV leaves the low bits, which pick the bucket, poorly mixed.
+    h ^= h >> 33;
+    h *= 0xff51afd7ed558ccdull;
+    h ^= h >> 33;
     return static_cast<size_t>(h);
 }
 
@@ -116,7 +120,9 @@ std::optional<int> ParseIniInteger(QStringView text) {
 }
 
 bool operator==(const IniDocument::NameKey& a, const IniDocument::NameKey& b) {
-    return a.section == b.section && a.name.compare(b.name, Qt::CaseInsensitive) == 0;
+    // Folding keeps the length in UTF-16 units, so unequal lengths never match.
+    return a.section == b.section && a.name.size() == b.name.size() &&
+           a.name.compare(b.name, Qt::CaseInsensitive) == 0;
 }
 
 size_t qHash(const IniDocument::NameKey& key, size_t seed) {

@@ -1,9 +1,16 @@
 #include "TextEncoding.h"
 
+#include <QSysInfo>
+
 #include <cerrno>
+#include <cstring>
 #include <iconv.h>
 
 namespace {
+
+// QString's own layout, so that iconv reads and writes its buffer directly.
+constexpr const char* Utf16 =
+    QSysInfo::ByteOrder == QSysInfo::LittleEndian ? "UTF-16LE" : "UTF-16BE";
 
 // One conversion descriptor for one call; closed on every path.
 class Converter {
@@ -18,19 +25,13 @@ public:
 
     bool valid() const { return m_cd != reinterpret_cast<iconv_t>(-1); }
 
-    // Converts as much of [in, in + inLeft) as it can and appends the output to `out`.
-    // Returns 0 when all input was taken, else the errno that stopped it.
-    int convert(const char*& in, size_t& inLeft, QByteArray& out, size_t perByte) {
-        const qsizetype start = out.size();
-        out.resize(start + static_cast<qsizetype>(inLeft * perByte + 16));
+    // Converts as much of the input as it can into the output buffer and advances
+    // both. Returns 0 when all input was taken, else the errno that stopped it.
+    int convert(const char*& in, size_t& inLeft, char*& out, size_t& outLeft) {
         char* inPtr = const_cast<char*>(in);
-        char* outPtr = out.data() + start;
-        size_t outLeft = inLeft * perByte + 16;
-        const size_t result = iconv(m_cd, &inPtr, &inLeft, &outPtr, &outLeft);
-        const int error = result == static_cast<size_t>(-1) ? errno : 0;
-        out.resize(outPtr - out.data());
+        const size_t result = iconv(m_cd, &inPtr, &inLeft, &out, &outLeft);
         in = inPtr;
-        return error;
+        return result == static_cast<size_t>(-1) ? errno : 0;
     }
 
 private:
@@ -67,60 +68,60 @@ std::optional<qsizetype> PlainRunLength(QStringView text, qsizetype from) {
 } // namespace
 
 QString DecodeCp932(QByteArrayView bytes) {
-    QString result;
-    Converter converter("UTF-8", "CP932");
-    if (!converter.valid()) {
-        // Without the converter every byte above ASCII is kept as an escape.
-        for (char b : bytes) {
-            const auto u = static_cast<unsigned char>(b);
-            result.append(u < 0x80 ? QChar(u) : QChar(0xDC00 + u));
-        }
-        return result;
-    }
-    result.reserve(bytes.size());
+    Converter converter(Utf16, "CP932");
+    // A CP932 character of one or two bytes is always one UTF-16 unit.
+    QString result(bytes.size(), Qt::Uninitialized);
+    char* const begin = reinterpret_cast<char*>(result.data());
+    char* out = begin;
+    size_t outLeft = static_cast<size_t>(bytes.size()) * sizeof(char16_t);
     const char* in = bytes.data();
     size_t inLeft = static_cast<size_t>(bytes.size());
-    QByteArray utf8;
-    while (inLeft > 0) {
-        utf8.clear();
-        // A CP932 byte never needs more than 3 bytes of UTF-8.
-        const int error = converter.convert(in, inLeft, utf8, 3);
-        result.append(QString::fromUtf8(utf8));
-        if (error == 0)
-            break;
-        if (error != EILSEQ && error != EINVAL)
-            break;
-        // Invalid or incomplete sequence: keep its first byte and go on after it.
-        result.append(QChar(0xDC00 + static_cast<unsigned char>(*in)));
+    auto appendEscape = [&](unsigned char byte) {
+        const char16_t escape = byte < 0x80 ? byte : char16_t(0xDC00 + byte);
+        std::memcpy(out, &escape, sizeof escape);
+        out += sizeof escape;
+        outLeft -= sizeof escape;
         ++in;
         --inLeft;
+    };
+    while (inLeft > 0) {
+        // Without the converter every byte above ASCII is kept as an escape.
+        const int error = converter.valid() ? converter.convert(in, inLeft, out, outLeft) : EILSEQ;
+        if (error == 0 || (error != EILSEQ && error != EINVAL))
+            break;
+        // Invalid or incomplete sequence: keep its first byte and go on after it.
+        appendEscape(static_cast<unsigned char>(*in));
     }
+    result.truncate((out - begin) / static_cast<qsizetype>(sizeof(char16_t)));
     return result;
 }
 
 std::optional<QByteArray> EncodeCp932(QStringView text) {
-    Converter converter("CP932", "UTF-8");
+    Converter converter("CP932", Utf16);
     if (!converter.valid())
         return std::nullopt;
-    QByteArray result;
-    result.reserve(text.size());
+    // A UTF-16 unit never needs more than two CP932 bytes.
+    QByteArray result(text.size() * 2, Qt::Uninitialized);
+    char* const begin = result.data();
+    char* out = begin;
+    size_t outLeft = static_cast<size_t>(result.size());
     qsizetype i = 0;
     while (i < text.size()) {
         if (IsEscapedByte(text[i])) {
-            result.append(static_cast<char>(text[i].unicode() - 0xDC00));
+            *out++ = static_cast<char>(text[i].unicode() - 0xDC00);
+            --outLeft;
             ++i;
             continue;
         }
         const std::optional<qsizetype> run = PlainRunLength(text, i);
         if (!run)
             return std::nullopt;
-        const QByteArray utf8 = text.mid(i, *run).toUtf8();
-        const char* in = utf8.constData();
-        size_t inLeft = static_cast<size_t>(utf8.size());
-        // Two CP932 bytes at most for every UTF-8 byte.
-        if (converter.convert(in, inLeft, result, 2) != 0)
+        const char* in = reinterpret_cast<const char*>(text.data() + i);
+        size_t inLeft = static_cast<size_t>(*run) * sizeof(char16_t);
+        if (converter.convert(in, inLeft, out, outLeft) != 0)
             return std::nullopt;
         i += *run;
     }
+    result.truncate(out - begin);
     return result;
 }
