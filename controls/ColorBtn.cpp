@@ -96,9 +96,9 @@ ColorBtnLook TColorBtn::Look() const {
 
 void TColorBtn::paintEvent(QPaintEvent*) {
     // Drawn off-screen first and copied in one go, so the button never flickers.
-    const QImage image = PaintColorBtn(Look());
+    const QImage image = PaintColorBtn(Look(), devicePixelRatioF());
     QPainter painter(this);
-    painter.drawImage(0, 0, image);
+    painter.drawImage(QPoint(0, 0), image);
 }
 
 void TColorBtn::changeEvent(QEvent* event) {

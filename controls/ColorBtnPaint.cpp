@@ -3,6 +3,7 @@
 #include <QFontMetrics>
 #include <QPainter>
 #include <QStringList>
+#include <QtMath>
 
 namespace {
 
@@ -87,16 +88,20 @@ void drawFlatFrame(QPainter& p, const QRect& r, const ColorBtnLook& look) {
 
 // The dotted focus rectangle: every other pixel of the outline inverted against the
 // pattern colours (text black, background button face), so drawing it twice removes it.
-void drawFocusRect(QImage& image, const QRect& r) {
+// Pixels are the button's own; on a scaled screen each covers a block of device pixels.
+void drawFocusRect(QImage& image, const QRect& r, qreal dpr) {
     if (r.width() <= 0 || r.height() <= 0)
         return;
     const QRgb mask = ResolveColor(clBtnFace).rgb() & 0x00FFFFFFu;
-    const QRect bounds = r.intersected(image.rect());
+    auto device = [dpr](int v) { return qRound(v * dpr); };
     auto invert = [&](int x, int y) {
-        if (!bounds.contains(x, y) || (x + y) % 2 != 0)
+        if ((x + y) % 2 != 0)
             return;
-        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-        line[x] ^= mask;
+        for (int dy = device(y); dy < device(y + 1) && dy < image.height(); ++dy) {
+            auto* line = reinterpret_cast<QRgb*>(image.scanLine(dy));
+            for (int dx = device(x); dx < device(x + 1) && dx < image.width(); ++dx)
+                line[dx] ^= mask;
+        }
     };
     const int l = r.x(), t = r.y(), rr = r.x() + r.width(), b = r.y() + r.height();
     for (int x = l; x < rr; ++x) {
@@ -153,13 +158,17 @@ QString ButtonText(const QString& caption, const QStringList& lines) {
     return caption.isEmpty() ? lines.join(QLatin1String("\r\n")) : caption;
 }
 
-QImage PaintColorBtn(const ColorBtnLook& look) {
-    QImage image(qMax(look.width, 1), qMax(look.height, 1), QImage::Format_RGB32);
+QImage PaintColorBtn(const ColorBtnLook& look, qreal devicePixelRatio) {
+    const qreal dpr = devicePixelRatio > 0 ? devicePixelRatio : 1.0;
     const QRect client(0, 0, look.width, look.height);
+    QImage image(qMax(qCeil(look.width * dpr), 1), qMax(qCeil(look.height * dpr), 1),
+                 QImage::Format_RGB32);
+    image.setDevicePixelRatio(dpr);
     QPainter p(&image);
     p.setFont(look.font);
 
-    p.fillRect(image.rect(), ResolveColor(look.enabled ? look.color : clBtnFace));
+    p.fillRect(QRectF(QPointF(0, 0), image.deviceIndependentSize()),
+               ResolveColor(look.enabled ? look.color : clBtnFace));
 
     const QString text = displayText(look.text);
     const int flags = textFlags(look.alignH);
@@ -195,7 +204,7 @@ QImage PaintColorBtn(const ColorBtnLook& look) {
 
     if (look.focusline && look.active && look.focused) {
         const int inset = look.style == bsStd ? 4 : look.style == bsIELike ? 2 : 0;
-        drawFocusRect(image, client.adjusted(inset, inset, -inset, -inset));
+        drawFocusRect(image, client.adjusted(inset, inset, -inset, -inset), dpr);
     }
     return image;
 }

@@ -61,5 +61,5 @@ struct ColorBtnLook {
 // The caption text: `caption` when set, else the lines joined with CR LF.
 QString ButtonText(const QString& caption, const QStringList& lines);
 
-// Draws the whole button into a new image of its size.
-QImage PaintColorBtn(const ColorBtnLook& look);
+// Draws the whole button into a new image of its size (in device pixels of the given ratio).
+QImage PaintColorBtn(const ColorBtnLook& look, qreal devicePixelRatio = 1.0);

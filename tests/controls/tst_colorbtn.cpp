@@ -131,6 +131,8 @@ private slots:
     void hoverRules();
     void activeFlagFollowsFocus();
     void doubleClickGivesTwoClicks();
+    void scaledScreenDrawsPixelBlocks_data();
+    void scaledScreenDrawsPixelBlocks();
 
 private:
     TColorBtn* makeButton(TButtonStyle style);
@@ -580,6 +582,37 @@ void TestColorBtn::doubleClickGivesTwoClicks() {
     QVERIFY(button->isDown()); // pressed again by the second press
     QTest::mouseRelease(button, Qt::LeftButton, Qt::NoModifier, at);
     QCOMPARE(clicks.count(), 2);
+}
+
+void TestColorBtn::scaledScreenDrawsPixelBlocks_data() {
+    QTest::addColumn<TButtonStyle>("style");
+    QTest::addColumn<bool>("pressed");
+    QTest::newRow("std focused") << bsStd << false;
+    QTest::newRow("std pressed focused") << bsStd << true;
+    QTest::newRow("flat hovered focused") << bsIELike << false;
+    QTest::newRow("none focused") << bsNone << false;
+}
+
+void TestColorBtn::scaledScreenDrawsPixelBlocks() {
+    QFETCH(TButtonStyle, style);
+    QFETCH(bool, pressed);
+    ColorBtnLook look;
+    look.width = kW;
+    look.height = kH;
+    look.color = kFace;
+    look.frameColor = kFrame;
+    look.edgeHighlight = kHighlight;
+    look.edgeShadow = kShadow;
+    look.style = style;
+    look.active = look.focused = look.hovered = true;
+    look.pressed = pressed;
+    const QImage single = PaintColorBtn(look, 1.0);
+    const QImage doubled = PaintColorBtn(look, 2.0);
+    QCOMPARE(doubled.size(), QSize(2 * kW, 2 * kH));
+    QCOMPARE(doubled.devicePixelRatio(), 2.0);
+    QImage expected = single.scaled(2 * kW, 2 * kH, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    expected.setDevicePixelRatio(2.0);
+    QCOMPARE(doubled, expected);
 }
 
 QTEST_MAIN(TestColorBtn)
