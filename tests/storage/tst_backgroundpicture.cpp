@@ -7,6 +7,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cstdio>
+#include <vector>
+
+#include <jpeglib.h>
+
 // Background pictures: the extension rule, the bitmap reader, the JPEG decoder and
 // every way a picture file can be broken.
 class TestBackgroundPicture : public QObject {
@@ -20,6 +25,9 @@ private slots:
     void failureLeavesThePicture();
     void everyTruncationFailsCleanly();
     void corruptedBytesNeverCrash();
+    void everyBitmapTruncationFails();
+    void scanCount_data();
+    void scanCount();
 };
 
 static QString Data(const QString& name) {
@@ -108,6 +116,9 @@ void TestBackgroundPicture::failureLeavesThePicture_data() {
     QTest::newRow("text named .jpg") << Data("not_a_picture.jpg");
     QTest::newRow("bitmap named .jpg") << Data("bitmap_named.jpg");
     QTest::newRow("JPEG named .bmp") << Data("jpeg_named.bmp");
+    QTest::newRow("huge declared bitmap size") << Data("huge_dimensions.bmp");
+    QTest::newRow("bitmap cut in the header") << Data("truncated.bmp");
+    QTest::newRow("bitmap cut in the pixel rows") << Data("truncated_pixels.bmp");
     QTest::newRow("missing file") << Data("no_such_picture.jpg");
     QTest::newRow("missing bitmap") << Data("no_such_picture.bmp");
     QTest::newRow("empty name") << QString();
@@ -161,6 +172,85 @@ void TestBackgroundPicture::corruptedBytesNeverCrash() {
         if (!LoadBackground(out.fileName(), picture))
             QCOMPARE(picture, Marker());
     }
+}
+
+void TestBackgroundPicture::everyBitmapTruncationFails() {
+    QTemporaryDir dir;
+    QFile file(Data("picture.bmp"));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray whole = file.readAll();
+    for (qsizetype length = 0; length < whole.size(); ++length) {
+        QFile out(dir.filePath(QStringLiteral("cut.bmp")));
+        QVERIFY(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        out.write(whole.first(length));
+        out.close();
+        QImage picture = Marker();
+        QVERIFY2(!LoadBackground(out.fileName(), picture), qPrintable(QString::number(length)));
+        QCOMPARE(picture, Marker());
+    }
+}
+
+// A valid progressive JPEG that refines every AC coefficient of every component one
+// bit per scan: 1 + components * 63 * 11 scans.
+static QByteArray ProgressiveJpeg(int components) {
+    jpeg_compress_struct cinfo{};
+    jpeg_error_mgr errors{};
+    cinfo.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&cinfo);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&cinfo, &buffer, &size);
+    cinfo.image_width = 8;
+    cinfo.image_height = 8;
+    cinfo.input_components = components;
+    cinfo.in_color_space = components == 1 ? JCS_GRAYSCALE : JCS_RGB;
+    jpeg_set_defaults(&cinfo);
+    std::vector<jpeg_scan_info> scans;
+    jpeg_scan_info dc{};
+    dc.comps_in_scan = components;
+    for (int c = 0; c < components; ++c)
+        dc.component_index[c] = c;
+    scans.push_back(dc);
+    for (int c = 0; c < components; ++c)
+        for (int k = 1; k < 64; ++k)
+            for (int ah = 0; ah <= 10; ++ah) {
+                jpeg_scan_info ac{};
+                ac.comps_in_scan = 1;
+                ac.component_index[0] = c;
+                ac.Ss = ac.Se = k;
+                ac.Ah = ah == 0 ? 0 : 11 - ah;
+                ac.Al = 10 - ah;
+                scans.push_back(ac);
+            }
+    cinfo.scan_info = scans.data();
+    cinfo.num_scans = static_cast<int>(scans.size());
+    jpeg_start_compress(&cinfo, TRUE);
+    std::vector<unsigned char> row(static_cast<size_t>(8 * components), 200);
+    while (cinfo.next_scanline < cinfo.image_height) {
+        JSAMPROW rows[1] = {row.data()};
+        jpeg_write_scanlines(&cinfo, rows, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    QByteArray bytes(reinterpret_cast<const char*>(buffer), static_cast<qsizetype>(size));
+    std::free(buffer);
+    return bytes;
+}
+
+void TestBackgroundPicture::scanCount_data() {
+    QTest::addColumn<int>("components");
+    QTest::addColumn<bool>("decodes");
+    QTest::newRow("694 scans are a picture") << 1 << true;
+    QTest::newRow("2080 scans are refused") << 3 << false;
+}
+
+void TestBackgroundPicture::scanCount() {
+    QFETCH(int, components);
+    QFETCH(bool, decodes);
+    const std::optional<QImage> image = DecodeJpeg(ProgressiveJpeg(components));
+    QCOMPARE(image.has_value(), decodes);
+    if (decodes)
+        QVERIFY(Near(image->pixel(4, 4), qRgb(200, 200, 200), 8));
 }
 
 QTEST_GUILESS_MAIN(TestBackgroundPicture)
