@@ -63,9 +63,9 @@ inline constexpr int MaxLayoutButtons = 10000;
 inline constexpr const char* SettingsFileName = "Vodazevivuzo3.ini";
 
 // Writes the panel to fileName, replacing the whole file (through a temporary file
-// renamed over the old one). Returns false when the place cannot be written; the
-// error box "指定の場所には保存できません" has then been shown and nothing was written.
-// `comm` is written as given.
+// renamed over the old one). Returns false when the place cannot be written or the
+// write fails; the error box "指定の場所には保存できません" has then been shown and the
+// file still holds its old panel. `comm` is written as given.
 bool SaveLayout(const QString& fileName, const PanelLayout& layout);
 
 // Reads the panel from fileName. A missing file is created empty and gives the

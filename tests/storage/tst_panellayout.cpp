@@ -33,6 +33,7 @@ private slots:
     void unwritablePlace();
     void saveReplacesTheFileWhole();
     void corruptCountIsCapped();
+    void saveThroughSymbolicLink();
     void portChoice_data();
     void portChoice();
 
@@ -448,6 +449,19 @@ void TestPanelLayout::saveReplacesTheFileWhole() {
                                                 QFile::WriteUser);
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
              QStringList({"old.vmd", "panel.vmd"}));
+}
+
+void TestPanelLayout::saveThroughSymbolicLink() {
+    QTemporaryDir dir;
+    const QString target = dir.filePath(QStringLiteral("real.ini"));
+    const QString link = dir.filePath(QStringLiteral("link.ini"));
+    QVERIFY(QFile::copy(QStringLiteral(TAPDECK_TEST_DATA "/storage/no_buttons.vmd"), target));
+    QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner);
+    QVERIFY(QFile::link(target, link));
+    QVERIFY(SaveLayout(link, WorkedExample()));
+    QVERIFY(QFileInfo(link).isSymLink());
+    QCOMPARE(ReadAll(target),
+             ReadAll(QStringLiteral(TAPDECK_TEST_DATA "/storage/worked_example.vmd")));
 }
 
 void TestPanelLayout::corruptCountIsCapped() {
