@@ -1,0 +1,511 @@
+#include "CmdMain.h"
+
+#include "BtnPrm.h"
+#include "ColorBtn.h"
+#include "CommX.h"
+#include "FileDialog.h"
+#include "LayoutFileName.h"
+#include "MessageBox.h"
+#include "PanelLayout.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QContextMenuEvent>
+#include <QCoreApplication>
+#include <QCursor>
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QWindow>
+
+namespace {
+
+const QString LayoutFilter = QStringLiteral("Velmar Data(*.vmd)|*.VMD|All Files(*.*)|*.*");
+const QString CommandButtonPrefix = QStringLiteral("CB_");
+constexpr int DesignWidth = 320;
+constexpr int DesignHeight = 240;
+constexpr int NewButtonWidth = 80;
+constexpr int NewButtonHeight = 30;
+
+bool IsCommandButton(const QObject* component) {
+    return component && component->objectName().startsWith(CommandButtonPrefix);
+}
+
+QSize ScreenSize() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    return screen ? screen->size() : QSize(DesignWidth, DesignHeight);
+}
+
+} // namespace
+
+TCmdMain::TCmdMain(const QString& settingsFolder, QWidget* parent)
+    : QWidget(parent, Qt::Window), m_settingsFolder(settingsFolder), m_color(clBtnFace) {
+    setObjectName(QStringLiteral("CmdMain"));
+    SetCaption(QStringLiteral("Tapdeck"));
+    QFont font;
+    font.setFamilies({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("IPAPGothic"),
+                      QStringLiteral("IPAGothic"), QStringLiteral("TakaoPGothic"),
+                      QStringLiteral("Noto Sans CJK JP"), QStringLiteral("VL PGothic")});
+    font.setPixelSize(12);
+    setFont(font);
+    QPalette colours = palette();
+    colours.setColor(QPalette::WindowText, ResolveColor(clWindowText));
+    setPalette(colours);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    // With the native window in place, a frame the platform knows in advance is counted
+    // in the outer size from the start.
+    create();
+    SetWidth(DesignWidth);
+    SetHeight(DesignHeight);
+    CreateComponents();
+    SetMessageBoxOwner(this);
+    FormCreate();
+    show();
+}
+
+TCmdMain::~TCmdMain() {
+    if (m_editor)
+        m_editor->DetachHost();
+    if (MessageBoxOwner() == this)
+        SetMessageBoxOwner(nullptr);
+}
+
+void TCmdMain::CreateComponents() {
+    PopupMenu = new QMenu(this);
+    PopupMenu->setObjectName(QStringLiteral("PopupMenu"));
+    AddComponent(PopupMenu);
+    CreateMenu();
+
+    CommX1 = new TCommX(this);
+    CommX1->setObjectName(QStringLiteral("CommX1"));
+    CommX1->SetBitRate(115200);
+    CommX1->SetFlowCtrl(cfcNone);
+    AddComponent(CommX1);
+
+    OpenDialog = new TFileDialog(TFileDialog::Kind::Open, QStringLiteral("OpenDialog"), this);
+    OpenDialog->SetFilter(LayoutFilter);
+    AddComponent(OpenDialog);
+
+    SaveDialog = new TFileDialog(TFileDialog::Kind::Save, QStringLiteral("SaveDialog"), this);
+    SaveDialog->SetFilter(LayoutFilter);
+    SaveDialog->SetOverwritePrompt(true);
+    AddComponent(SaveDialog);
+}
+
+QAction* TCmdMain::AddMenuItem(const char* name, const QString& caption) {
+    QAction* item =
+        caption == QLatin1String("-") ? PopupMenu->addSeparator() : PopupMenu->addAction(caption);
+    item->setObjectName(QLatin1String(name));
+    return item;
+}
+
+void TCmdMain::CreateMenu() {
+    EditCheck = AddMenuItem("EditCheck", QStringLiteral("編集"));
+    EditCheck->setCheckable(true);
+    N1 = AddMenuItem("N1", QStringLiteral("-"));
+    CreateButton = AddMenuItem("CreateButton", QStringLiteral("ボタンの作成"));
+    DeleteButton = AddMenuItem("DeleteButton", QStringLiteral("削除"));
+    N2 = AddMenuItem("N2", QStringLiteral("-"));
+    OpenBtn = AddMenuItem("OpenBtn", QStringLiteral("開く"));
+    Save1 = AddMenuItem("Save1", QStringLiteral("保存"));
+    N3 = AddMenuItem("N3", QStringLiteral("-"));
+    ExitBtn = AddMenuItem("ExitBtn", QStringLiteral("終了"));
+
+    // Choosing the checkable item has already inverted its mark.
+    connect(EditCheck, &QAction::triggered, this, [this] { ApplyEditMode(); });
+    connect(CreateButton, &QAction::triggered, this, [this] { CreateButtonClick(); });
+    connect(DeleteButton, &QAction::triggered, this, [this] { DeleteButtonClick(); });
+    connect(OpenBtn, &QAction::triggered, this, [this] { OpenBtnClick(); });
+    connect(Save1, &QAction::triggered, this, [this] { Save1Click(); });
+    connect(ExitBtn, &QAction::triggered, this, [this] { ExitBtnClick(); });
+}
+
+void TCmdMain::AddComponent(QObject* component) {
+    m_components.append(component);
+}
+
+QList<QObject*> TCmdMain::Components() const {
+    QList<QObject*> live;
+    for (const QPointer<QObject>& component : m_components) {
+        if (component)
+            live.append(component.data());
+    }
+    return live;
+}
+
+QObject* TCmdMain::FindComponent(const QString& name) const {
+    if (name.isEmpty())
+        return nullptr;
+    for (const QPointer<QObject>& component : m_components) {
+        if (component && component->objectName() == name)
+            return component.data();
+    }
+    return nullptr;
+}
+
+TColorBtn* TCmdMain::FindCommandButton(const QString& name) const {
+    return IsCommandButton(FindComponent(name)) ? qobject_cast<TColorBtn*>(FindComponent(name))
+                                                : nullptr;
+}
+
+void TCmdMain::SetEditor(TBtnPrm* editor) {
+    m_editor = editor;
+}
+
+// --- properties --------------------------------------------------------------------------
+
+void TCmdMain::SetColor(TColor color) {
+    m_color = color;
+    update();
+}
+
+int TCmdMain::Left() const {
+    return frameGeometry().x();
+}
+int TCmdMain::Top() const {
+    return frameGeometry().y();
+}
+int TCmdMain::Width() const {
+    return frameGeometry().width();
+}
+int TCmdMain::Height() const {
+    return frameGeometry().height();
+}
+
+// move() places the outer frame; resize() sizes the client area, so the frame's
+// share is taken off the outer size.
+void TCmdMain::SetLeft(int left) {
+    move(left, y());
+}
+void TCmdMain::SetTop(int top) {
+    move(x(), top);
+}
+
+void TCmdMain::SetWidth(int width) {
+    m_outerSize.setWidth(width);
+    resize(qMax(1, width - FrameExtra().width()), height());
+}
+
+void TCmdMain::SetHeight(int height) {
+    m_outerSize.setHeight(height);
+    resize(width(), qMax(1, height - FrameExtra().height()));
+}
+
+QSize TCmdMain::FrameExtra() const {
+    QMargins margins;
+    if (const QWindow* window = windowHandle())
+        margins = window->frameMargins();
+    return QSize(margins.left() + margins.right(), margins.top() + margins.bottom());
+}
+
+// The window manager adds its frame only after the window is shown; the outer size
+// asked for before then is restored once the frame is known.
+void TCmdMain::AdoptFrameMargins() {
+    if (m_frameKnown || !isVisible())
+        return;
+    const QSize frame = FrameExtra();
+    if (frame == QSize(0, 0))
+        return;
+    m_frameKnown = true;
+    if (size() + frame != m_outerSize)
+        resize((m_outerSize - frame).expandedTo(QSize(1, 1)));
+}
+
+QRect TCmdMain::PanelBounds() const {
+    return QRect(Left(), Top(), Width(), Height());
+}
+
+bool TCmdMain::EditMode() const {
+    return EditCheck->isChecked();
+}
+
+void TCmdMain::SetEditMode(bool on) {
+    EditCheck->setChecked(on);
+}
+
+QString TCmdMain::SettingsFilePath() const {
+    const QString folder =
+        m_settingsFolder.isEmpty() ? QCoreApplication::applicationDirPath() : m_settingsFolder;
+    return QDir(folder).filePath(QLatin1String(SettingsFileName));
+}
+
+// --- storage -------------------------------------------------------------------------------
+
+PanelLayout TCmdMain::DescribePanel() const {
+    PanelLayout layout;
+    layout.comm = m_editor ? m_editor->LinkIndex() : -1;
+    layout.caption = Caption();
+    layout.top = Top();
+    layout.left = Left();
+    layout.width = Width();
+    layout.height = Height();
+    layout.color = m_color;
+    layout.backgroundFile = BackgroundFile;
+    for (QObject* component : Components()) {
+        const auto* button = qobject_cast<const TColorBtn*>(component);
+        if (!button || !IsCommandButton(button))
+            continue;
+        PanelButton stored;
+        stored.caption = button->Caption();
+        stored.top = button->y();
+        stored.left = button->x();
+        stored.width = button->width();
+        stored.height = button->height();
+        stored.motion = button->Tag();
+        stored.shortCut = button->Param1();
+        stored.color = button->Color();
+        stored.fontColor = button->FontColor();
+        layout.buttons.push_back(stored);
+    }
+    layout.buttonCounter = static_cast<int>(layout.buttons.size());
+    return layout;
+}
+
+bool TCmdMain::SaveLayout(const QString& fileName) {
+    return ::SaveLayout(fileName, DescribePanel());
+}
+
+bool TCmdMain::LoadLayout(const QString& fileName) {
+    const std::optional<PanelLayout> layout = ::LoadLayout(fileName, ScreenSize());
+    if (!layout)
+        return false; // the place cannot be written: the box was shown, the panel stays
+    RemoveCommandButtons();
+    SetCaption(layout->caption);
+    SetWidth(layout->width);
+    SetHeight(layout->height);
+    SetTop(layout->top);
+    SetLeft(layout->left);
+    SetColor(layout->color);
+    BackgroundFile = layout->backgroundFile;
+    ButtonCounter = layout->buttonCounter;
+    const int count = static_cast<int>(layout->buttons.size());
+    for (int i = 0; i < count; ++i)
+        LastButton = CreateCommandButton(layout->buttons[static_cast<std::size_t>(i)],
+                                         CommandButtonPrefix + QString::number(count - i));
+    return true;
+}
+
+void TCmdMain::RemoveCommandButtons() {
+    for (QObject* component : Components()) {
+        if (IsCommandButton(component))
+            delete component;
+    }
+    m_components.removeAll(QPointer<QObject>());
+}
+
+TColorBtn* TCmdMain::CreateCommandButton(const PanelButton& stored, const QString& name) {
+    auto* button = new TColorBtn(this);
+    button->SetCaption(stored.caption);
+    button->setGeometry(stored.left, stored.top, stored.width, stored.height);
+    button->SetTag(stored.motion);
+    button->SetParam1(stored.shortCut);
+    button->SetColor(stored.color);
+    button->SetFontColor(ContrastTextColor(stored.color));
+    button->SetButtonStyle(bsStd);
+    button->setObjectName(name);
+    button->SetFocusline(false);
+    // Pressing, selecting and dragging a button are wired by the command-button handlers.
+    button->show();
+    AddComponent(button);
+    return button;
+}
+
+// --- handlers ------------------------------------------------------------------------------
+
+void TCmdMain::FormCreate() {
+    MotionEditorWindow = -1;
+    BackgroundPicture = QImage();
+    LoadLayout(SettingsFilePath());
+    // An empty path or an unreadable picture leaves the panel without one.
+    ::LoadBackground(BackgroundFile, BackgroundPicture);
+    update();
+}
+
+void TCmdMain::FormClose() {
+    CommX1->Close();
+    // A settings file that cannot be written has been reported; the program ends all the same.
+    SaveLayout(SettingsFilePath());
+}
+
+void TCmdMain::FormPaint(QPainter& canvas) {
+    if (!BackgroundPicture.isNull())
+        canvas.drawImage(QPoint(0, 0), BackgroundPicture);
+}
+
+void TCmdMain::FormResize() {
+    AdoptFrameMargins();
+    if (!EditMode() || !SelectedButtonName.isEmpty() || !m_editor)
+        return;
+    m_editor->WidthEdit->setText(QString::number(Width()));
+    m_editor->HeightEdit->setText(QString::number(Height()));
+}
+
+void TCmdMain::WMMove() {
+    AdoptFrameMargins();
+    if (!EditMode() || !SelectedButtonName.isEmpty() || !m_editor)
+        return;
+    m_editor->TopEdit->setText(QString::number(Top()));
+    m_editor->LeftEdit->setText(QString::number(Left()));
+}
+
+void TCmdMain::FormMouseDown() {
+    SelectedButtonName.clear();
+    if (m_editor)
+        m_editor->ShowPanelProperties();
+}
+
+void TCmdMain::WMNCLButtonDown() {
+    SelectedButtonName.clear();
+    if (m_editor)
+        m_editor->ShowPanelProperties();
+}
+
+void TCmdMain::EditCheckClick() {
+    EditCheck->setChecked(!EditCheck->isChecked());
+    ApplyEditMode();
+}
+
+void TCmdMain::ApplyEditMode() {
+    if (!m_editor)
+        return;
+    if (EditMode())
+        m_editor->show();
+    else
+        m_editor->hide();
+}
+
+void TCmdMain::CreateButtonClick() {
+    SetEditMode(true);
+    ApplyEditMode();
+    ++ButtonCounter;
+    const int number = ButtonCounter;
+    // The whole difference between outer and client size is taken off, so the corner
+    // lands by the right and bottom frame's thickness left of and above the pointer.
+    const QPoint pointer = QCursor::pos();
+    int left = pointer.x() - Left() - (Width() - width());
+    if (width() < left + NewButtonWidth)
+        left = width() - NewButtonWidth;
+    int top = pointer.y() - Top() - (Height() - height());
+    if (height() < top + NewButtonHeight)
+        top = height() - NewButtonHeight;
+    PanelButton fresh;
+    fresh.caption = QStringLiteral("Button%1").arg(number);
+    fresh.left = left;
+    fresh.top = top;
+    LastButton = CreateCommandButton(fresh, CommandButtonPrefix + QString::number(number));
+    LastButton->SetFontColor(clBlack);
+    SelectedButtonName = LastButton->objectName();
+    if (m_editor)
+        m_editor->ShowButtonProperties();
+}
+
+void TCmdMain::DeleteButtonClick() {
+    if (SelectedButtonName.isEmpty())
+        return;
+    if (QObject* component = FindComponent(SelectedButtonName)) {
+        delete component;
+        m_components.removeAll(QPointer<QObject>());
+    }
+    SelectedButtonName.clear();
+    if (m_editor)
+        m_editor->ShowPanelProperties();
+}
+
+void TCmdMain::OpenBtnClick() {
+    if (!OpenDialog->Execute(this))
+        return;
+    // The picture on screen stays until it is chosen again or the program restarts.
+    LoadLayout(OpenDialog->FileName());
+}
+
+void TCmdMain::Save1Click() {
+    if (!SaveDialog->Execute(this))
+        return;
+    const QString chosen = SaveDialog->FileName();
+    QString fileName = chosen;
+    if (SaveDialog->FilterIndex() == 1) {
+        fileName = WithLayoutExtension(chosen);
+        SaveDialog->SetFileName(fileName);
+    }
+    // The dialog asked about the name as chosen; a different existing file is not
+    // overwritten without the same question.
+    if (fileName != chosen && QFileInfo::exists(fileName) &&
+        ShowMessageBox(2, 5, 0,
+                       QStringLiteral("%1 は既に存在します。\n上書きしますか？")
+                           .arg(QDir::toNativeSeparators(fileName)),
+                       0) != IDYES)
+        return;
+    SaveLayout(fileName);
+}
+
+void TCmdMain::ExitBtnClick() {
+    close();
+}
+
+// --- events ----------------------------------------------------------------------------------
+
+bool TCmdMain::event(QEvent* event) {
+    switch (event->type()) {
+    case QEvent::NonClientAreaMouseButtonPress:
+        if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
+            WMNCLButtonDown();
+        break;
+    case QEvent::WindowActivate: {
+        // X11 frames belong to the window manager, which reports no clicks on them. A click
+        // on the title bar or frame of an inactive window shows up as its activation with
+        // the pointer on the frame.
+        const QPoint pointer = QCursor::pos();
+        const QRect client(mapToGlobal(QPoint(0, 0)), size());
+        if (frameGeometry().contains(pointer) && !client.contains(pointer))
+            WMNCLButtonDown();
+        break;
+    }
+    default:
+        break;
+    }
+    return QWidget::event(event);
+}
+
+void TCmdMain::paintEvent(QPaintEvent*) {
+    QPainter canvas(this);
+    canvas.fillRect(rect(), ResolveColor(m_color));
+    FormPaint(canvas);
+}
+
+void TCmdMain::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    FormResize();
+}
+
+void TCmdMain::moveEvent(QMoveEvent* event) {
+    QWidget::moveEvent(event);
+    WMMove();
+}
+
+void TCmdMain::mousePressEvent(QMouseEvent* event) {
+    QWidget::mousePressEvent(event);
+    FormMouseDown();
+}
+
+// The second press of a double click: the double click, then the press itself.
+void TCmdMain::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton)
+        EditCheckClick();
+    FormMouseDown();
+}
+
+void TCmdMain::contextMenuEvent(QContextMenuEvent* event) {
+    PopupMenu->popup(event->globalPos());
+    event->accept();
+}
+
+void TCmdMain::closeEvent(QCloseEvent* event) {
+    FormClose();
+    event->accept();
+    emit Closed();
+}

@@ -1,0 +1,142 @@
+#pragma once
+
+#include "BtnPrm.h"
+#include "PanelHost.h"
+#include "SystemColors.h"
+
+#include <QImage>
+#include <QList>
+#include <QPoint>
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+
+class QAction;
+class QMenu;
+class TColorBtn;
+class TCommX;
+class TFileDialog;
+struct PanelButton;
+struct PanelLayout;
+
+// The command panel: the program's main window. It owns its menu, the serial port
+// component, the file dialogs, the background picture and every command button, and
+// keeps the whole panel in the settings file beside the executable.
+class TCmdMain : public QWidget, public IPanelHost {
+    Q_OBJECT
+public:
+    // settingsFolder: where the settings file lives; empty for the executable's folder.
+    // Creating the window runs FormCreate, which restores the panel, and shows it.
+    explicit TCmdMain(const QString& settingsFolder = QString(), QWidget* parent = nullptr);
+    ~TCmdMain() override;
+
+    // The property editor is created after the main window; until then nothing is mirrored.
+    void SetEditor(TBtnPrm* editor);
+    TBtnPrm* Editor() const { return m_editor; }
+
+    // Components, in the order they were created. Raising a button does not change it.
+    QList<QObject*> Components() const;
+    QObject* FindComponent(const QString& name) const;
+
+    QMenu* PopupMenu = nullptr;
+    TCommX* CommX1 = nullptr;
+    TFileDialog* OpenDialog = nullptr;
+    TFileDialog* SaveDialog = nullptr;
+
+    QAction* EditCheck = nullptr;
+    QAction* N1 = nullptr;
+    QAction* CreateButton = nullptr;
+    QAction* DeleteButton = nullptr;
+    QAction* N2 = nullptr;
+    QAction* OpenBtn = nullptr;
+    QAction* Save1 = nullptr;
+    QAction* N3 = nullptr;
+    QAction* ExitBtn = nullptr;
+
+    QImage BackgroundPicture;
+    QString BackgroundFile;
+    long long MotionEditorWindow = -1;
+    QPointer<TColorBtn> LastButton;
+    int ButtonCounter = 0;
+    QString SelectedButtonName;
+    QPoint DragOrigin;
+
+    // The window's own properties: the caption is the title-bar text, exactly; the
+    // geometry is the outer frame on the screen.
+    QString Caption() const { return windowTitle(); }
+    void SetCaption(const QString& caption) { setWindowTitle(caption); }
+    TColor Color() const { return m_color; }
+    void SetColor(TColor color);
+    int Left() const;
+    int Top() const;
+    int Width() const;
+    int Height() const;
+    void SetLeft(int left);
+    void SetTop(int top);
+    void SetWidth(int width);
+    void SetHeight(int height);
+
+    bool EditMode() const;
+    QString SettingsFilePath() const;
+
+    // Handlers, named as the window's events.
+    void FormCreate();
+    void FormClose();
+    void FormPaint(QPainter& canvas);
+    void FormResize();
+    void WMMove();
+    void FormMouseDown();
+    void WMNCLButtonDown();
+    void EditCheckClick();
+    void CreateButtonClick();
+    void DeleteButtonClick();
+    void OpenBtnClick();
+    void Save1Click();
+    void ExitBtnClick();
+
+    // Storage, mapped to and from the widgets. False when the place could not be written.
+    bool SaveLayout(const QString& fileName);
+    bool LoadLayout(const QString& fileName);
+    PanelLayout DescribePanel() const;
+
+    // IPanelHost
+    QString SelectedName() const override { return SelectedButtonName; }
+    TColorBtn* FindCommandButton(const QString& name) const override;
+    QString PanelCaption() const override { return Caption(); }
+    QRect PanelBounds() const override;
+    TColor PanelColor() const override { return m_color; }
+    QString PanelBackgroundFile() const override { return BackgroundFile; }
+    void SetEditMode(bool on) override;
+
+signals:
+    // The window has closed and the settings file has been written: the program ends.
+    void Closed();
+
+protected:
+    bool event(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void CreateComponents();
+    void CreateMenu();
+    QAction* AddMenuItem(const char* name, const QString& caption);
+    void AddComponent(QObject* component);
+    void RemoveCommandButtons();
+    TColorBtn* CreateCommandButton(const PanelButton& stored, const QString& name);
+    void ApplyEditMode();
+    void AdoptFrameMargins();
+    QSize FrameExtra() const;
+
+    QString m_settingsFolder;
+    TColor m_color;
+    QPointer<TBtnPrm> m_editor;
+    QList<QPointer<QObject>> m_components;
+    QSize m_outerSize; // wanted outer size, kept until the window manager's frame is known
+    bool m_frameKnown = false;
+};

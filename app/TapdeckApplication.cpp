@@ -1,0 +1,41 @@
+#include "TapdeckApplication.h"
+
+#include "CommX.h"
+#include "MessageBox.h"
+
+#include <exception>
+
+namespace {
+
+void ReportUnhandled(const QString& detail) {
+    QString text = QStringLiteral("予期しないエラーが発生しました。");
+    if (!detail.isEmpty())
+        text += QLatin1Char('\n') + detail;
+    ShowMessageBox(3, 2, 0, text, 0);
+}
+
+} // namespace
+
+TTapdeckApplication::TTapdeckApplication(int& argc, char** argv) : QApplication(argc, argv) {
+    // The main window's close ends the program; the tool window never keeps it alive.
+    setQuitOnLastWindowClosed(false);
+}
+
+void TTapdeckApplication::SetTitle(const QString& title) {
+    // As the application name (not the display name), the title is not appended to every
+    // window title on X11, and the title bar keeps showing the caption alone.
+    setApplicationName(title);
+}
+
+bool TTapdeckApplication::notify(QObject* receiver, QEvent* event) {
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const ECommError& error) {
+        ReportUnhandled(error.Message());
+    } catch (const std::exception& error) {
+        ReportUnhandled(QString::fromUtf8(error.what()));
+    } catch (...) {
+        ReportUnhandled(QString());
+    }
+    return false;
+}

@@ -1,0 +1,131 @@
+#include "MessageBoxRecorder.h"
+#include "Program.h"
+#include "TapdeckApplication.h"
+
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <csignal>
+#include <stdexcept>
+
+namespace {
+
+class ThrowingWidget : public QWidget {
+public:
+    int presses = 0;
+
+protected:
+    void mousePressEvent(QMouseEvent*) override {
+        ++presses;
+        throw std::runtime_error("broken handler");
+    }
+};
+
+QByteArray ReadAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+class TestStartUp : public QObject {
+    Q_OBJECT
+private slots:
+    void programCreatesTheWindowsInOrder();
+    void unwritableFolderAtStartShowsTheErrorForPanelAndLink();
+    void sessionSignalClosesTheMainWindow_data();
+    void sessionSignalClosesTheMainWindow();
+    void exceptionInHandlerIsReportedAndTheProgramGoesOn();
+    void titleIsTheApplicationsAndNotTheWindows();
+};
+
+void TestStartUp::programCreatesTheWindowsInOrder() {
+    QTemporaryDir dir;
+    MessageBoxRecorder boxes;
+    QFile settings(dir.filePath("Vodazevivuzo3.ini"));
+    QVERIFY(settings.open(QIODevice::WriteOnly));
+    settings.write("[Form]\r\nComm=7\r\nCaption=Stored\r\n");
+    settings.close();
+    TProgram program(dir.path());
+    QCOMPARE(program.CmdMain.Caption(), QString("Stored"));
+    QCOMPARE(program.CmdMain.Editor(), &program.BtnPrm);
+    QCOMPARE(program.BtnPrm.LinkIndex(), 7);
+    QVERIFY(program.CmdMain.isVisible());
+    QVERIFY(!program.BtnPrm.isVisible());
+    QCOMPARE(MessageBoxOwner(), &program.CmdMain);
+    QCOMPARE(boxes.count(), 0);
+}
+
+void TestStartUp::unwritableFolderAtStartShowsTheErrorForPanelAndLink() {
+    QTemporaryDir dir;
+    QFile blocker(dir.filePath("file"));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    MessageBoxRecorder boxes;
+    TProgram program(dir.filePath("file/settings"));
+    QCOMPARE(boxes.count(), 2);
+    for (const MessageBoxRequest& box : boxes.records())
+        QCOMPARE(box.text, QString("指定の場所には保存できません"));
+    QCOMPARE(program.BtnPrm.LinkIndex(), -1);
+    QVERIFY(program.CmdMain.close());
+    QCOMPARE(boxes.count(), 3);
+}
+
+void TestStartUp::sessionSignalClosesTheMainWindow_data() {
+    QTest::addColumn<int>("signalNumber");
+    QTest::newRow("SIGTERM") << SIGTERM;
+    QTest::newRow("SIGHUP") << SIGHUP;
+    QTest::newRow("SIGINT") << SIGINT;
+}
+
+void TestStartUp::sessionSignalClosesTheMainWindow() {
+    QFETCH(int, signalNumber);
+    QTemporaryDir dir;
+    MessageBoxRecorder boxes;
+    TProgram program(dir.path());
+    program.CmdMain.SetCaption("Signalled");
+    QSignalSpy received(&program.Signals, &TSessionSignals::Received);
+    QSignalSpy closed(&program.CmdMain, &TCmdMain::Closed);
+    QCOMPARE(::raise(signalNumber), 0);
+    QTRY_COMPARE(closed.count(), 1);
+    QCOMPARE(received.count(), 1);
+    QCOMPARE(received.first().first().toInt(), signalNumber);
+    QVERIFY(!program.CmdMain.isVisible());
+    QVERIFY(ReadAll(dir.filePath("Vodazevivuzo3.ini")).contains("Caption=Signalled\r\n"));
+}
+
+void TestStartUp::exceptionInHandlerIsReportedAndTheProgramGoesOn() {
+    MessageBoxRecorder boxes;
+    ThrowingWidget widget;
+    widget.resize(50, 50);
+    widget.show();
+    QTest::mouseClick(&widget, Qt::LeftButton);
+    QCOMPARE(widget.presses, 1);
+    QCOMPARE(boxes.count(), 1);
+    QCOMPARE(boxes.last().kind, (unsigned char)3);
+    QVERIFY(boxes.last().text.contains("broken handler"));
+    QTest::mouseClick(&widget, Qt::LeftButton);
+    QCOMPARE(widget.presses, 2);
+    QCOMPARE(boxes.count(), 2);
+}
+
+void TestStartUp::titleIsTheApplicationsAndNotTheWindows() {
+    QTemporaryDir dir;
+    MessageBoxRecorder boxes;
+    TTapdeckApplication::SetTitle(TTapdeckApplication::Title());
+    QCOMPARE(QGuiApplication::applicationDisplayName(), QString("Orvix Tapdeck3"));
+    TCmdMain panel(dir.path());
+    panel.SetCaption("Panel A");
+    QCOMPARE(panel.windowTitle(), QString("Panel A"));
+    QVERIFY(panel.windowHandle());
+    QCOMPARE(panel.windowHandle()->title(), QString("Panel A"));
+}
+
+int main(int argc, char** argv) {
+    TTapdeckApplication application(argc, argv);
+    TestStartUp test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_startup.moc"
