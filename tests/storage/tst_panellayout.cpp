@@ -59,6 +59,22 @@ char* toString(const PanelButton& b) {
                        .constData());
 }
 
+char* toString(const PanelLayout& p) {
+    QString text =
+        QStringLiteral("{comm %1 \"%2\" t%3 l%4 %5x%6 c%7 bmp \"%8\" counter %9, %10 buttons}")
+            .arg(p.comm)
+            .arg(p.caption)
+            .arg(p.top)
+            .arg(p.left)
+            .arg(p.width)
+            .arg(p.height)
+            .arg(p.color)
+            .arg(p.backgroundFile)
+            .arg(p.buttonCounter)
+            .arg(p.buttons.size());
+    return qstrdup(text.toUtf8().constData());
+}
+
 static PanelButton Button(const QString& caption, int top, int left, int width, int height,
                           int motion, int shortCut, TColor color) {
     return PanelButton{
@@ -129,7 +145,7 @@ void TestPanelLayout::workedExampleLoads() {
     // Created from the highest section down: CB_2 (Walk) first, CB_1 (Dance) last.
     QCOMPARE(loaded->buttons[0], expected.buttons[0]);
     QCOMPARE(loaded->buttons[1], expected.buttons[1]);
-    QVERIFY(*loaded == expected);
+    QCOMPARE(*loaded, expected);
 }
 
 void TestPanelLayout::loadThenSaveKeepsTheFile() {
@@ -330,7 +346,7 @@ void TestPanelLayout::saveThenLoad() {
     QCOMPARE(result->buttons.size(), loaded.buttons.size());
     for (size_t i = 0; i < loaded.buttons.size(); ++i)
         QCOMPARE(result->buttons[i], loaded.buttons[i]);
-    QVERIFY(*result == loaded);
+    QCOMPARE(*result, loaded);
 }
 
 void TestPanelLayout::saveWritesEncoding_data() {
@@ -362,7 +378,7 @@ void TestPanelLayout::missingFileIsCreatedEmpty() {
     QFile::remove(path);
     const std::optional<PanelLayout> loaded = LoadLayout(path, Screen);
     QVERIFY(loaded.has_value());
-    QVERIFY(*loaded == Defaults());
+    QCOMPARE(*loaded, Defaults());
     QVERIFY(QFile::exists(path));
     QCOMPARE(QFileInfo(path).size(), 0);
 
