@@ -15,9 +15,9 @@ constexpr QFileDevice::Permissions AnyWrite =
 // The file a save really replaces: the target of a symbolic link.
 QFileInfo TargetOf(const QString& fileName) {
     QFileInfo info(fileName);
-    if (info.isSymLink())
-        return QFileInfo(info.symLinkTarget());
-    return info;
+    if (!info.isSymLink())
+        return info;
+    return QFileInfo(info.exists() ? info.canonicalFilePath() : info.symLinkTarget());
 }
 
 } // namespace
