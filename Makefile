@@ -31,9 +31,9 @@ build-tsan: deps
 	cmake -S . -B build-tsan $(CMAKE_FLAGS) -DSANITIZE=thread
 	cmake --build build-tsan
 
+# The panel keeps its settings file beside the executable: build/app/Vodazevivuzo3.ini.
 run: build
-	@if [ -x build/app/tapdeck ]; then exec build/app/tapdeck; \
-	else exec build/tools/board_simulator --help; fi
+	exec build/app/tapdeck
 
 test: build build-asan build-tsan
 	$(XVFB) $(CTEST) --test-dir build-tsan
