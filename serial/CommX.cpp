@@ -124,8 +124,9 @@ void TCustomCommX::StopWorkers() {
     if (m_receiveThread)
         m_receiveThread->RequestStop();
     // Nothing is queued after PurgeTrans; this only frees a write stuck in the driver
-    // when StartWorkers failed half-way.
-    m_device->PurgeComm(PURGE_TXABORT);
+    // when StartWorkers is called again on an open port.
+    if (m_transThread)
+        m_device->PurgeComm(PURGE_TXABORT);
     // Joined before the port is closed: after Close no worker touches port or component.
     if (m_transThread)
         m_transThread->Join();

@@ -1,0 +1,529 @@
+// The data path of the serial port component on a fake device: Write and its chunks and
+// back-pressure, Read and its time-outs, PurgeTrans, half-duplex RTS, and Close while the
+// workers are busy.
+
+#include "FakePort.h"
+
+#include <QElapsedTimer>
+#include <QTest>
+#include <QThread>
+#include <QTimer>
+
+#include <atomic>
+#include <thread>
+
+namespace {
+using Bytes = TFakeCommDevice::Bytes;
+using Strings = std::vector<std::string>;
+
+void OpenOrFail(TCommX& comm) {
+    const QString message = RaisedMessage([&] { comm.Open(); });
+    QVERIFY2(message.isEmpty(), qPrintable(message));
+}
+
+Bytes Pattern(int size) {
+    Bytes bytes(std::size_t(size), 0);
+    for (int i = 0; i < size; ++i)
+        bytes[std::size_t(i)] = std::uint8_t(i * 7 + i / 256);
+    return bytes;
+}
+
+// A component whose hand-over to the transmit worker fails for the chosen chunks.
+class TRefusingCommX : public TCommX {
+public:
+    using TCommX::TCommX;
+    int refuseFrom = 1; // 1-based number of the first chunk refused
+    int posted = 0;
+
+protected:
+    bool PostChunk(std::vector<unsigned char>&& chunk) override {
+        if (++posted >= refuseFrom)
+            return false;
+        return TCommX::PostChunk(std::move(chunk));
+    }
+};
+
+qint64 MsBetween(const TFakeCommDevice::Call& a, const TFakeCommDevice::Call& b) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(b.at - a.at).count();
+}
+} // namespace
+
+class TstCommXData : public QObject {
+    Q_OBJECT
+
+private slots:
+    void writeNothing_data();
+    void writeNothing();
+    void writeOnClosedPort();
+    void sendCharAndString();
+    void chunks_data();
+    void chunks();
+    void bytesStayInOrder();
+    void writeWaitsAtThirtyTwoChunks();
+    void writeEndsWhenClosedDuringWait();
+    void failedHandOverNotCounted();
+    void failedWriteReported();
+    void readAtOnce();
+    void readTimeOut();
+    void readKeepsEventLoopTurning();
+    void readReturnsWhenByteArrives();
+    void readInvalid_data();
+    void readInvalid();
+    void readEndedFromHandler_data();
+    void readEndedFromHandler();
+    void readOnVanishedDevice();
+    void readFailureReportsErrors();
+    void purgeTransNothingQueued();
+    void purgeTransDropsQueued();
+    void halfDuplexRts_data();
+    void halfDuplexRts();
+    void closeWhileWorkersNotify();
+};
+
+void TstCommXData::writeNothing_data() {
+    QTest::addColumn<bool>("open");
+    QTest::newRow("open") << true;
+    QTest::newRow("closed") << false;
+}
+
+void TstCommXData::writeNothing() {
+    QFETCH(bool, open);
+    TFakePort port;
+    if (open)
+        OpenOrFail(*port.comm);
+    const char byte = 'x';
+    QVERIFY(port.comm->Write(&byte, 0));
+    QVERIFY(port.comm->Write(nullptr, 0));
+    QVERIFY(port.comm->SendString(QByteArray()));
+    QCOMPARE(port.comm->PendingChunks(), 0);
+    QTest::qWait(20);
+    QVERIFY(port.fake->WriteSizes().empty());
+}
+
+void TstCommXData::writeOnClosedPort() {
+    TFakePort port;
+    const char bytes[] = "abc";
+    QVERIFY(!port.comm->Write(bytes, 3));
+    QVERIFY(!port.comm->SendChar(0x0D));
+    QVERIFY(!port.comm->SendString("abc"));
+    QCOMPARE(port.comm->PendingBytes(), 0);
+    QCOMPARE(port.comm->PendingChunks(), 0);
+    OpenOrFail(*port.comm);
+    QVERIFY(!port.comm->Write(nullptr, 3));
+    QVERIFY(!port.comm->Write(bytes, -1));
+    QTest::qWait(20);
+    QVERIFY(port.fake->WriteSizes().empty());
+}
+
+void TstCommXData::sendCharAndString() {
+    TFakePort port;
+    OpenOrFail(*port.comm);
+    QVERIFY(port.comm->SendChar(0x0D));
+    QVERIFY(port.comm->SendString(QByteArray::fromHex("F4010050")));
+    QVERIFY(port.comm->SendString(QByteArray("\x00\xFF", 2)));
+    QTRY_COMPARE(port.fake->Written(), (Bytes{0x0D, 0xF4, 0x01, 0x00, 0x50, 0x00, 0xFF}));
+    QTRY_COMPARE(port.comm->PendingBytes(), 0);
+    QCOMPARE(port.comm->PendingChunks(), 0);
+}
+
+void TstCommXData::chunks_data() {
+    QTest::addColumn<int>("count");
+    QTest::addColumn<int>("bufLenTrans");
+    QTest::addColumn<QList<int>>("sizes");
+    QTest::newRow("5000 by 2048") << 5000 << 2048 << QList<int>{2048, 2048, 904};
+    QTest::newRow("exactly one") << 2048 << 2048 << QList<int>{2048};
+    QTest::newRow("one byte") << 1 << 2048 << QList<int>{1};
+    QTest::newRow("4096 by 1024") << 4096 << 1024 << QList<int>{1024, 1024, 1024, 1024};
+    QTest::newRow("chunk size 0 still moves") << 3 << 0 << QList<int>{1, 1, 1};
+}
+
+void TstCommXData::chunks() {
+    QFETCH(int, count);
+    QFETCH(int, bufLenTrans);
+    QFETCH(QList<int>, sizes);
+
+    TFakePort port;
+    port.comm->SetBufLenTrans(bufLenTrans); // the fake takes any queue size
+    OpenOrFail(*port.comm);
+    port.fake->HoldWrites(true);
+    const Bytes data = Pattern(count);
+    QVERIFY(port.comm->Write(data.data(), count));
+    // Handed over, not yet written: everything is still counted.
+    QCOMPARE(port.comm->PendingBytes(), count);
+    QCOMPARE(port.comm->PendingChunks(), int(sizes.size()));
+    port.fake->HoldWrites(false);
+    QTRY_COMPARE(port.comm->PendingChunks(), 0);
+    QCOMPARE(port.comm->PendingBytes(), 0);
+    const std::vector<int> written = port.fake->WriteSizes();
+    QCOMPARE(QList<int>(written.begin(), written.end()), sizes);
+    QCOMPARE(port.fake->Written(), data);
+}
+
+void TstCommXData::bytesStayInOrder() {
+    TFakePort port;
+    port.comm->SetBufLenTrans(7);
+    OpenOrFail(*port.comm);
+    Bytes expected;
+    for (int i = 0; i < 20; ++i) {
+        const Bytes part = Pattern(i * 3 + 1);
+        expected.insert(expected.end(), part.begin(), part.end());
+        QVERIFY(port.comm->Write(part.data(), int(part.size())));
+    }
+    QTRY_COMPARE(port.fake->Written(), expected);
+}
+
+void TstCommXData::writeWaitsAtThirtyTwoChunks() {
+    TFakePort port;
+    port.comm->SetBufLenTrans(16);
+    OpenOrFail(*port.comm);
+    port.fake->HoldWrites(true);
+
+    int ticks = 0;
+    int chunksWhileWaiting = 0;
+    QTimer ticker;
+    connect(&ticker, &QTimer::timeout, this, [&] {
+        ++ticks;
+        chunksWhileWaiting = std::max(chunksWhileWaiting, port.comm->PendingChunks());
+        if (ticks == 5)
+            port.fake->HoldWrites(false); // the board starts taking bytes again
+    });
+    ticker.start(10);
+
+    const Bytes data = Pattern(40 * 16);
+    QElapsedTimer timer;
+    timer.start();
+    QVERIFY(port.comm->Write(data.data(), int(data.size())));
+    const int ticksDuringWrite = ticks;
+    ticker.stop();
+    // The event loop kept turning while Write waited with 32 chunks outstanding.
+    QVERIFY2(ticksDuringWrite >= 5, qPrintable(QString::number(ticksDuringWrite)));
+    QCOMPARE(chunksWhileWaiting, MaxPendingChunks);
+    QTRY_COMPARE(port.fake->Written(), data);
+    QCOMPARE(port.comm->PendingChunks(), 0);
+}
+
+void TstCommXData::writeEndsWhenClosedDuringWait() {
+    TFakePort port;
+    port.comm->SetBufLenTrans(4);
+    OpenOrFail(*port.comm);
+    port.fake->HoldWrites(true);
+    QTimer::singleShot(30, this, [&] { port.comm->Close(); });
+    const Bytes data = Pattern(4 * 40);
+    QElapsedTimer timer;
+    timer.start();
+    QVERIFY(!port.comm->Write(data.data(), int(data.size())));
+    QVERIFY(timer.elapsed() < 2000);
+    QVERIFY(!port.comm->IsOpen());
+    QCOMPARE(port.comm->PendingBytes(), 0);
+}
+
+void TstCommXData::failedHandOverNotCounted() {
+    auto device = std::make_unique<TFakeCommDevice>();
+    TFakeCommDevice* fake = device.get();
+    TRefusingCommX comm(nullptr, std::move(device));
+    comm.refuseFrom = 2;
+    comm.SetBufLenTrans(100);
+    OpenOrFail(comm);
+    const Bytes data = Pattern(250);
+    // Bytes that did not reach the worker are not reported as handed over.
+    QVERIFY(!comm.Write(data.data(), 250));
+    QTRY_COMPARE(fake->Written().size(), std::size_t(100));
+    QTRY_COMPARE(comm.PendingChunks(), 0);
+    QCOMPARE(comm.PendingBytes(), 0);
+    QElapsedTimer timer;
+    timer.start();
+    comm.PurgeTrans();
+    QVERIFY(timer.elapsed() < 150);
+    comm.Close();
+    QVERIFY(timer.elapsed() < 2000);
+}
+
+void TstCommXData::failedWriteReported() {
+    TFakePort port;
+    QList<int> states;
+    port.comm->SetOnError([&](QObject*, int state) { states << state; });
+    OpenOrFail(*port.comm);
+    port.fake->Refuse("StartWrite", 1);
+    port.fake->InjectLineEvent(0, CE_FRAME);
+    QVERIFY(port.comm->SendString("lost"));
+    QVERIFY(port.comm->SendString("next"));
+    QTRY_COMPARE(states, QList<int>{8});
+    QTRY_COMPARE(port.comm->PendingChunks(), 0);
+    // The failed chunk is given up; the worker goes on with the next one.
+    QCOMPARE(port.fake->Written(), (Bytes{'n', 'e', 'x', 't'}));
+}
+
+void TstCommXData::readAtOnce() {
+    TFakePort port;
+    OpenOrFail(*port.comm);
+    port.fake->PushInput({0x06, 0x07});
+    unsigned char buffer[4] = {};
+    QElapsedTimer timer;
+    timer.start();
+    QCOMPARE(port.comm->Read(buffer, 1), 1);
+    QCOMPARE(int(buffer[0]), 0x06);
+    // Bytes that are waiting come back at once, even fewer than asked for.
+    QCOMPARE(port.comm->Read(buffer, 4), 1);
+    QCOMPARE(int(buffer[0]), 0x07);
+    QVERIFY(timer.elapsed() < 150);
+    QCOMPARE(port.comm->Read(buffer, 0), 0);
+}
+
+void TstCommXData::readTimeOut() {
+    TFakePort port;
+    port.comm->SetTimeOutReceive(300);
+    OpenOrFail(*port.comm);
+    unsigned char buffer[1];
+    QElapsedTimer timer;
+    timer.start();
+    QCOMPARE(port.comm->Read(buffer, 1), 0);
+    QVERIFY2(timer.elapsed() >= 250 && timer.elapsed() < 1000,
+             qPrintable(QString::number(timer.elapsed())));
+}
+
+void TstCommXData::readKeepsEventLoopTurning() {
+    TFakePort port;
+    port.comm->SetTimeOutReceive(300);
+    OpenOrFail(*port.comm);
+    int ticks = 0;
+    QTimer ticker;
+    connect(&ticker, &QTimer::timeout, this, [&] { ++ticks; });
+    ticker.start(5);
+    unsigned char buffer[1];
+    QCOMPARE(port.comm->Read(buffer, 1), 0);
+    QVERIFY2(ticks >= 10, qPrintable(QString::number(ticks)));
+}
+
+void TstCommXData::readReturnsWhenByteArrives() {
+    TFakePort port;
+    OpenOrFail(*port.comm);
+    std::thread board([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        port.fake->PushInput({0x06});
+    });
+    unsigned char buffer[1] = {};
+    QElapsedTimer timer;
+    timer.start();
+    const int n = port.comm->Read(buffer, 1);
+    board.join();
+    QCOMPARE(n, 1);
+    QCOMPARE(int(buffer[0]), 0x06);
+    QVERIFY2(timer.elapsed() < 1000, qPrintable(QString::number(timer.elapsed())));
+}
+
+void TstCommXData::readInvalid_data() {
+    QTest::addColumn<bool>("open");
+    QTest::addColumn<bool>("nullBuffer");
+    QTest::newRow("null buffer") << true << true;
+    QTest::newRow("closed") << false << false;
+    QTest::newRow("closed, null buffer") << false << true;
+}
+
+void TstCommXData::readInvalid() {
+    QFETCH(bool, open);
+    QFETCH(bool, nullBuffer);
+    TFakePort port;
+    if (open)
+        OpenOrFail(*port.comm);
+    port.fake->PushInput({1});
+    unsigned char buffer[1];
+    QCOMPARE(port.comm->Read(nullBuffer ? nullptr : buffer, 1), -1);
+}
+
+void TstCommXData::readEndedFromHandler_data() {
+    QTest::addColumn<QString>("action");
+    QTest::newRow("PurgeReceive") << "purge";
+    QTest::newRow("Close") << "close";
+    QTest::newRow("Close and Open") << "reopen";
+}
+
+void TstCommXData::readEndedFromHandler() {
+    QFETCH(QString, action);
+    TFakePort port;
+    OpenOrFail(*port.comm);
+    QTimer::singleShot(50, this, [&] {
+        if (action == "purge")
+            port.comm->PurgeReceive();
+        else
+            port.comm->Close();
+        if (action == "reopen") {
+            port.comm->Open();
+            port.fake->PushInput({1});
+        }
+    });
+    unsigned char buffer[1];
+    QElapsedTimer timer;
+    timer.start();
+    QCOMPARE(port.comm->Read(buffer, 1), -1);
+    QVERIFY2(timer.elapsed() < 1000, qPrintable(QString::number(timer.elapsed())));
+    QCOMPARE(port.comm->IsOpen(), action != "close");
+}
+
+void TstCommXData::readOnVanishedDevice() {
+    TFakePort port;
+    OpenOrFail(*port.comm);
+    std::thread unplug([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        port.fake->Vanish();
+    });
+    unsigned char buffer[1];
+    QElapsedTimer timer;
+    timer.start();
+    const int n = port.comm->Read(buffer, 1);
+    unplug.join();
+    QCOMPARE(n, -1);
+    QVERIFY(timer.elapsed() < 1000);
+    QCOMPARE(port.comm->Read(buffer, 1), -1);
+    QVERIFY(port.comm->SendChar(1)); // handed over; the worker gives it up
+    QTRY_COMPARE(port.comm->PendingChunks(), 0);
+    timer.restart();
+    port.comm->Close();
+    QVERIFY(timer.elapsed() < 2000);
+}
+
+void TstCommXData::readFailureReportsErrors() {
+    TFakePort port;
+    QList<int> states;
+    port.comm->SetOnError([&](QObject*, int state) { states << state; });
+    OpenOrFail(*port.comm);
+    port.fake->Refuse("StartRead", 1);
+    port.fake->InjectLineEvent(0, CE_OVERRUN | CE_BREAK);
+    unsigned char buffer[1];
+    QCOMPARE(port.comm->Read(buffer, 1), -1);
+    // Reported at once, before Read returns.
+    QCOMPARE(states, QList<int>{2});
+}
+
+void TstCommXData::purgeTransNothingQueued() {
+    TFakePort port;
+    OpenOrFail(*port.comm);
+    port.fake->ClearCalls();
+    QElapsedTimer timer;
+    timer.start();
+    port.comm->PurgeTrans();
+    QVERIFY(timer.elapsed() < 150);
+    QCOMPARE(port.comm->PendingBytes(), 0);
+    QCOMPARE(Texts(port.fake->Calls()), Texts(Strings{"PurgeComm 5"}));
+}
+
+void TstCommXData::purgeTransDropsQueued() {
+    TFakePort port;
+    port.comm->SetBufLenTrans(10);
+    OpenOrFail(*port.comm);
+    port.fake->HoldWrites(true);
+    const Bytes data = Pattern(100);
+    QVERIFY(port.comm->Write(data.data(), 100));
+    QTRY_COMPARE(port.fake->WritesWaiting(), 1);
+    QCOMPARE(port.comm->PendingChunks(), 10);
+    port.comm->PurgeTrans();
+    QCOMPARE(port.comm->PendingBytes(), 0);
+    QCOMPARE(port.comm->PendingChunks(), 0);
+    // The write held in the driver was aborted; nothing queued reached the line.
+    QVERIFY(port.fake->Written().empty());
+    QCOMPARE(port.fake->WriteSizes().size(), std::size_t(1));
+    // Sending works again afterwards.
+    port.fake->HoldWrites(false);
+    QVERIFY(port.comm->SendString("ok"));
+    QTRY_COMPARE(port.fake->Written(), (Bytes{'o', 'k'}));
+}
+
+void TstCommXData::halfDuplexRts_data() {
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<QString>("after");
+    QTest::newRow("cfcHalfHigh") << int(cfcHalfHigh) << "EscapeCommFunction 3"
+                                 << "EscapeCommFunction 4";
+    QTest::newRow("cfcHalfLow") << int(cfcHalfLow) << "EscapeCommFunction 4"
+                                << "EscapeCommFunction 3";
+    QTest::newRow("cfcNone") << int(cfcNone) << ""
+                             << "";
+    QTest::newRow("cfcRtsCts") << int(cfcRtsCts) << ""
+                               << "";
+    QTest::newRow("cfcXonXoff") << int(cfcXonXoff) << ""
+                                << "";
+}
+
+void TstCommXData::halfDuplexRts() {
+    QFETCH(int, mode);
+    QFETCH(QString, before);
+    QFETCH(QString, after);
+    TFakePort port;
+    port.comm->SetFlowCtrl(TCommFlowCtrls(mode));
+    port.comm->SetBufLenTrans(2);
+    OpenOrFail(*port.comm);
+    QCOMPARE(port.comm->CharTime(), 2);
+    port.fake->ClearCalls();
+    // One burst of three chunks.
+    QVERIFY(port.comm->SendString("abcdef"));
+    const auto posted = TFakeCommDevice::Clock::now();
+    QTRY_COMPARE(port.comm->PendingChunks(), 0);
+    QTest::qWait(before.isEmpty() ? 20 : 60);
+
+    std::vector<TFakeCommDevice::Call> calls;
+    for (const auto& call : port.fake->TimedCalls()) {
+        if (call.text.rfind("Escape", 0) == 0 || call.text.rfind("StartWrite", 0) == 0 ||
+            call.text.rfind("WaitTransmitted", 0) == 0)
+            calls.push_back(call);
+    }
+    Strings texts;
+    for (const auto& call : calls)
+        texts.push_back(call.text);
+    if (before.isEmpty()) {
+        QCOMPARE(Texts(texts), Texts(Strings{"StartWrite 2", "StartWrite 2", "StartWrite 2"}));
+        return;
+    }
+    QCOMPARE(Texts(texts),
+             Texts(Strings{before.toStdString(), "StartWrite 2", "StartWrite 2", "StartWrite 2",
+                           "WaitTransmitted 5000", after.toStdString()}));
+    // 50 ms after the burst began, RTS turns; CharTime (2 ms) later the writing starts;
+    // CharTime after the last bytes have left, RTS turns back.
+    const TFakeCommDevice::Call start{"", posted};
+    QVERIFY2(MsBetween(start, calls[0]) >= 49,
+             qPrintable(QString::number(MsBetween(start, calls[0]))));
+    QVERIFY(MsBetween(calls[0], calls[1]) >= 2);
+    QVERIFY(MsBetween(calls[4], calls[5]) >= 2);
+    QCOMPARE(port.fake->Rts(), mode == cfcHalfLow);
+}
+
+void TstCommXData::closeWhileWorkersNotify() {
+    TFakePort port;
+    std::atomic<int> errors{0};
+    bool closed = false;
+    int errorsAfterClose = 0;
+    port.comm->SetOnError([&](QObject*, int) {
+        ++errors;
+        if (closed)
+            ++errorsAfterClose;
+    });
+    port.comm->SetBufLenTrans(8);
+    OpenOrFail(*port.comm);
+    // Every write fails and reports, the line keeps raising errors, and Close comes in
+    // the middle of it without letting any event run.
+    port.fake->Refuse("StartWrite", 0);
+    std::atomic<bool> stop{false};
+    std::thread line([&] {
+        while (!stop) {
+            port.fake->InjectLineEvent(EV_ERR | EV_RXCHAR, CE_OVERRUN, {1});
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+    });
+    const Bytes data = Pattern(8 * 30);
+    QVERIFY(port.comm->Write(data.data(), int(data.size())));
+    QElapsedTimer timer;
+    timer.start();
+    port.comm->Close();
+    closed = true;
+    const qint64 closeMs = timer.elapsed();
+    const std::size_t callsAtClose = port.fake->Calls(true).size();
+    QTest::qWait(50);
+    stop = true;
+    line.join();
+    QVERIFY2(closeMs < 2000, qPrintable(QString::number(closeMs)));
+    QCOMPARE(errorsAfterClose, 0);
+    // After Close returned no worker touched the port again.
+    QCOMPARE(port.fake->Calls(true).size(), callsAtClose);
+    QCOMPARE(port.comm->PendingBytes(), 0);
+}
+
+QTEST_GUILESS_MAIN(TstCommXData)
+#include "tst_commxdata.moc"

@@ -1,0 +1,234 @@
+// The serial port component on a real line: a pseudo-terminal linked as ports/COMn.
+
+#include "CommX.h"
+#include "PtyPair.h"
+#include "TermiosCommDevice.h"
+
+#include <QElapsedTimer>
+#include <QTest>
+
+#include <sys/resource.h>
+#include <termios.h>
+#include <thread>
+
+namespace {
+const char* const MsgCannotOpen = "ポートをオープンできませんでした";
+
+std::unique_ptr<TCommX> MakeComm(const TPtyPair& pty, int portNo = 5) {
+    auto comm = std::make_unique<TCommX>(
+        nullptr, std::make_unique<TTermiosCommDevice>(pty.Folder().toStdString()));
+    comm->SetPortNo(portNo);
+    return comm;
+}
+
+QString OpenMessage(TCommX& comm) {
+    try {
+        comm.Open();
+    } catch (const ECommError& error) {
+        return error.Message();
+    }
+    return {};
+}
+
+// The panel's own sequence when the user picks a COM port.
+QString SelectPort(TCommX& comm, int portNo) {
+    try {
+        comm.Close();
+        comm.SetBitRate(115200);
+        comm.SetPortNo(portNo);
+        comm.SetTimeOutReceive(300);
+        comm.Open();
+        comm.SetDTR(true);
+        comm.SetDTR(false);
+        comm.PurgeReceive();
+        comm.PurgeTrans();
+    } catch (const ECommError& error) {
+        comm.Close();
+        return error.Message();
+    }
+    return {};
+}
+
+double CpuMs() {
+    rusage usage;
+    ::getrusage(RUSAGE_SELF, &usage);
+    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000.0 +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000.0;
+}
+} // namespace
+
+class TstCommXPty : public QObject {
+    Q_OBJECT
+
+private slots:
+    void openAppliesSettings();
+    void openMissingPort();
+    void dataBothWays();
+    void exchangeLikeAPress();
+    void receiveEvent();
+    void secondComponentRefused();
+    void purgeReceive();
+    void hangUpDuringRead();
+    void closeWithUnreadOutput();
+};
+
+void TstCommXPty::openAppliesSettings() {
+    TPtyPair pty(5);
+    QVERIFY(pty.IsValid());
+    auto comm = MakeComm(pty);
+    comm->SetFlowCtrl(cfcNone);
+    QCOMPARE(SelectPort(*comm, 5), QString());
+    QVERIFY(comm->IsOpen());
+    QVERIFY(comm->Handle() != INVALID_HANDLE_VALUE);
+    termios t;
+    QCOMPARE(::tcgetattr(int(comm->Handle()), &t), 0);
+    QCOMPARE(cfgetospeed(&t), speed_t(B115200));
+    QCOMPARE(t.c_cflag & CSIZE, tcflag_t(CS8));
+    QCOMPARE(t.c_cflag & (PARENB | CSTOPB | CRTSCTS), tcflag_t(0));
+    QCOMPARE(t.c_iflag & (IXON | IXOFF), tcflag_t(0));
+    QCOMPARE(t.c_iflag & (INPCK | PARMRK), tcflag_t(INPCK | PARMRK));
+    QCOMPARE(comm->DeviceControl().BaudRate, 115200u);
+    QCOMPARE(comm->CharTime(), 1);
+    comm->Close();
+    QCOMPARE(comm->Handle(), INVALID_HANDLE_VALUE);
+}
+
+void TstCommXPty::openMissingPort() {
+    TPtyPair pty(5);
+    QVERIFY(QFile::link(pty.Folder() + "/unplugged", pty.PortPath(6)));
+    auto comm = MakeComm(pty, 6);
+    QCOMPARE(OpenMessage(*comm), QString::fromUtf8(MsgCannotOpen));
+    QCOMPARE(comm->Handle(), INVALID_HANDLE_VALUE);
+    QVERIFY(!comm->IsOpen());
+}
+
+void TstCommXPty::dataBothWays() {
+    TPtyPair pty(5);
+    auto comm = MakeComm(pty);
+    QCOMPARE(SelectPort(*comm, 5), QString());
+    QVERIFY(comm->SendChar(0x0D));
+    QVERIFY(comm->SendString(QByteArray::fromHex("F4010050FF00")));
+    QCOMPARE(pty.ReadMaster(7).toHex(' '), QByteArray("0d f4 01 00 50 ff 00"));
+
+    QVERIFY(pty.WriteMaster(QByteArray::fromHex("0600FF15")));
+    unsigned char buffer[8] = {};
+    QTRY_COMPARE(comm->ReceiveCount(), 5); // FF arrives doubled in the driver's queue
+    QCOMPARE(comm->Read(buffer, 8), 4);
+    QCOMPARE(QByteArray(reinterpret_cast<char*>(buffer), 4).toHex(' '), QByteArray("06 00 ff 15"));
+    comm->Close();
+}
+
+void TstCommXPty::exchangeLikeAPress() {
+    TPtyPair pty(5);
+    auto comm = MakeComm(pty);
+    QCOMPARE(SelectPort(*comm, 5), QString());
+    // A board that answers the probe 20 ms later.
+    std::thread board([&] {
+        if (pty.ReadMaster(1, 2000) == QByteArray("\x0D")) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            pty.WriteMaster("\x06");
+        }
+    });
+    comm->PurgeReceive();
+    QVERIFY(comm->SendChar(0x0D));
+    unsigned char reply = 0;
+    QElapsedTimer timer;
+    timer.start();
+    const int n = comm->Read(&reply, 1);
+    const qint64 ms = timer.elapsed();
+    board.join();
+    QCOMPARE(n, 1);
+    QCOMPARE(int(reply), 0x06);
+    QVERIFY2(ms < 250, qPrintable(QString::number(ms)));
+
+    // A silent board: 0 after the 300 ms receive time-out.
+    timer.restart();
+    QCOMPARE(comm->Read(&reply, 1), 0);
+    QVERIFY2(timer.elapsed() >= 250 && timer.elapsed() < 1000,
+             qPrintable(QString::number(timer.elapsed())));
+}
+
+void TstCommXPty::receiveEvent() {
+    TPtyPair pty(5);
+    auto comm = MakeComm(pty);
+    QList<int> sizes;
+    comm->SetOnReceive([&](QObject*, int size) { sizes << size; });
+    QCOMPARE(SelectPort(*comm, 5), QString());
+    QVERIFY(pty.WriteMaster("abc"));
+    QTRY_VERIFY(!sizes.isEmpty());
+    QCOMPARE(sizes.last(), 3);
+}
+
+void TstCommXPty::secondComponentRefused() {
+    TPtyPair pty(5);
+    auto first = MakeComm(pty);
+    auto second = MakeComm(pty);
+    QCOMPARE(OpenMessage(*first), QString());
+    QCOMPARE(OpenMessage(*second), QString::fromUtf8(MsgCannotOpen));
+    QVERIFY(first->IsOpen());
+    first->Close();
+    QCOMPARE(OpenMessage(*second), QString());
+}
+
+void TstCommXPty::purgeReceive() {
+    TPtyPair pty(5);
+    auto comm = MakeComm(pty);
+    QCOMPARE(SelectPort(*comm, 5), QString());
+    comm->SetTimeOutReceive(100);
+    QVERIFY(pty.WriteMaster("stale"));
+    QTRY_COMPARE(comm->ReceiveCount(), 5);
+    comm->PurgeReceive();
+    QCOMPARE(comm->ReceiveCount(), 0);
+    unsigned char buffer[4];
+    QCOMPARE(comm->Read(buffer, 4), 0);
+}
+
+void TstCommXPty::hangUpDuringRead() {
+    TPtyPair pty(5);
+    auto comm = MakeComm(pty);
+    QCOMPARE(SelectPort(*comm, 5), QString());
+    comm->SetTimeOutReceive(3000);
+    std::thread unplug([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        pty.CloseMaster();
+    });
+    unsigned char buffer[1];
+    QElapsedTimer timer;
+    timer.start();
+    const int n = comm->Read(buffer, 1);
+    const qint64 ms = timer.elapsed();
+    unplug.join();
+    QCOMPARE(n, -1);
+    QVERIFY2(ms < 1000, qPrintable(QString::number(ms)));
+
+    // Nobody spins on the dead line: the workers sleep, reads fail at once.
+    const double cpuBefore = CpuMs();
+    QTest::qWait(300);
+    QVERIFY2(CpuMs() - cpuBefore < 150, qPrintable(QString::number(CpuMs() - cpuBefore)));
+    timer.restart();
+    QCOMPARE(comm->Read(buffer, 1), -1);
+    QVERIFY(timer.elapsed() < 150);
+    QVERIFY(comm->SendChar(1));
+    QTRY_COMPARE(comm->PendingChunks(), 0);
+    timer.restart();
+    comm->Close();
+    QVERIFY(timer.elapsed() < 2000);
+}
+
+void TstCommXPty::closeWithUnreadOutput() {
+    TPtyPair pty(5);
+    auto comm = MakeComm(pty);
+    QCOMPARE(SelectPort(*comm, 5), QString());
+    comm->SetTimeOutTrans(10000);
+    // More than the line takes while nobody reads the other end.
+    const QByteArray data(60 * 1024, 'q');
+    QVERIFY(comm->SendString(data));
+    QElapsedTimer timer;
+    timer.start();
+    comm->Close();
+    QVERIFY2(timer.elapsed() < 2000, qPrintable(QString::number(timer.elapsed())));
+    QCOMPARE(comm->PendingBytes(), 0);
+}
+
+QTEST_GUILESS_MAIN(TstCommXPty)
+#include "tst_commxpty.moc"
