@@ -121,8 +121,21 @@ std::optional<int> ParseIniInteger(QStringView text) {
 
 bool operator==(const IniDocument::NameKey& a, const IniDocument::NameKey& b) {
     // Folding keeps the length in UTF-16 units, so unequal lengths never match.
-    return a.section == b.section && a.name.size() == b.name.size() &&
-           a.name.compare(b.name, Qt::CaseInsensitive) == 0;
+    if (a.section != b.section || a.name.size() != b.name.size())
+        return false;
+    for (qsizetype i = 0; i < a.name.size(); ++i) {
+        char16_t x = a.name[i].unicode();
+        char16_t y = b.name[i].unicode();
+        if (x >= 0x80 || y >= 0x80) // the rest needs Unicode case folding
+            return a.name.sliced(i).compare(b.name.sliced(i), Qt::CaseInsensitive) == 0;
+        if (x >= 'A' && x <= 'Z')
+            x += 'a' - 'A';
+        if (y >= 'A' && y <= 'Z')
+            y += 'a' - 'A';
+        if (x != y)
+            return false;
+    }
+    return true;
 }
 
 size_t qHash(const IniDocument::NameKey& key, size_t seed) {
@@ -234,27 +247,38 @@ QByteArray IniDocument::toBytes() const {
     return Utf8Bom + text.toUtf8();
 }
 
-const IniDocument::Line* IniDocument::findLine(QStringView section, QStringView key) const {
+qsizetype IniDocument::findSection(QStringView section) const {
     const auto s = m_index.constFind(NameKey{-1, section});
-    if (s == m_index.constEnd())
-        return nullptr;
-    const auto k = m_index.constFind(NameKey{*s, key});
-    if (k == m_index.constEnd())
-        return nullptr;
-    return &m_lines[static_cast<size_t>(*k)];
+    return s == m_index.constEnd() ? -1 : *s;
 }
 
-QString IniDocument::readString(QStringView section, QStringView key,
+const IniDocument::Line* IniDocument::findLine(qsizetype section, QStringView key) const {
+    if (section < 0)
+        return nullptr;
+    const auto k = m_index.constFind(NameKey{section, key});
+    return k == m_index.constEnd() ? nullptr : &m_lines[static_cast<size_t>(*k)];
+}
+
+QString IniDocument::readString(qsizetype section, QStringView key,
                                 const QString& defaultValue) const {
     const Line* line = findLine(section, key);
     return line ? line->value.toString() : defaultValue;
 }
 
-int IniDocument::readInteger(QStringView section, QStringView key, int defaultValue) const {
+int IniDocument::readInteger(qsizetype section, QStringView key, int defaultValue) const {
     const Line* line = findLine(section, key);
     if (!line)
         return defaultValue;
     return ParseIniInteger(line->value).value_or(defaultValue);
+}
+
+QString IniDocument::readString(QStringView section, QStringView key,
+                                const QString& defaultValue) const {
+    return readString(findSection(section), key, defaultValue);
+}
+
+int IniDocument::readInteger(QStringView section, QStringView key, int defaultValue) const {
+    return readInteger(findSection(section), key, defaultValue);
 }
 
 qsizetype IniDocument::sectionFor(const QString& name) {

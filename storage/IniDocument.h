@@ -28,6 +28,12 @@ public:
     QString readString(QStringView section, QStringView key, const QString& defaultValue) const;
     int readInteger(QStringView section, QStringView key, int defaultValue) const;
 
+    // The same reads with the section looked up once: findSection gives -1 when the
+    // section is missing, and reading from -1 gives the default.
+    qsizetype findSection(QStringView section) const;
+    QString readString(qsizetype section, QStringView key, const QString& defaultValue) const;
+    int readInteger(qsizetype section, QStringView key, int defaultValue) const;
+
     // Replaces the key's line in place, or appends it to its section (the section
     // to the document). Line breaks in names and value become blanks.
     void writeString(const QString& section, const QString& key, const QString& value);
@@ -57,7 +63,7 @@ private:
         qsizetype last = -1;
     };
 
-    const Line* findLine(QStringView section, QStringView key) const;
+    const Line* findLine(qsizetype section, QStringView key) const;
     qsizetype sectionFor(const QString& name);
     qsizetype appendSection(QStringView name);
     void appendLine(qsizetype section, Line line);

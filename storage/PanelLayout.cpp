@@ -28,10 +28,11 @@ void WriteButton(IniDocument& doc, int number, const PanelButton& button) {
 }
 
 PanelButton ReadButton(const IniDocument& doc, int number) {
-    const QString section = ButtonSection(number);
+    const QString name = ButtonSection(number);
+    const qsizetype section = doc.findSection(name);
     const PanelButton defaults;
     PanelButton button;
-    button.caption = doc.readString(section, u"Caption", section);
+    button.caption = doc.readString(section, u"Caption", name);
     button.top = doc.readInteger(section, u"Top", defaults.top);
     button.left = doc.readInteger(section, u"Left", defaults.left);
     button.width = doc.readInteger(section, u"Width", defaults.width);

@@ -98,7 +98,7 @@ int main() {
     std::printf("(best of several runs; in memory: parse, read every key, encode)\n");
     std::vector<Timing> timings;
     for (int buttons : {100, 1000, 10000}) {
-        const Timing t = Measure(path, buttons, buttons >= 10000 ? 5 : 11);
+        const Timing t = Measure(path, buttons, buttons >= 10000 ? 9 : 21);
         timings.push_back(t);
         std::printf("%8d %12.3f %12.3f %14.3f\n", buttons, t.saveMs, t.loadMs, t.memoryMs);
     }

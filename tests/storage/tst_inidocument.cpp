@@ -21,6 +21,8 @@ private slots:
     void encodingOfTheBytes_data();
     void encodingOfTheBytes();
     void clearDropsEverything();
+    void namesMatchWithoutCase_data();
+    void namesMatchWithoutCase();
 };
 
 static QByteArray Fixture(const char* name) {
@@ -258,6 +260,41 @@ void TestIniDocument::clearDropsEverything() {
     QVERIFY(doc.isEmpty());
     QCOMPARE(doc.toBytes(), QByteArray());
     QCOMPARE(doc.readString(u"Form", u"Caption", QStringLiteral("gone")), QStringLiteral("gone"));
+}
+
+void TestIniDocument::namesMatchWithoutCase_data() {
+    QTest::addColumn<QString>("written");
+    QTest::addColumn<QString>("asked");
+    QTest::addColumn<bool>("matches");
+    QTest::newRow("ASCII") << "ShortCut"
+                           << "SHORTcut" << true;
+    QTest::newRow("ASCII differs") << "ShortCut"
+                                   << "ShortCat" << false;
+    QTest::newRow("longer name") << "Button1"
+                                 << "Button10" << false;
+    QTest::newRow("umlaut") << "Ärger"
+                            << "äRGER" << true;
+    QTest::newRow("full-width letters") << "ＡＢｃ"
+                                        << "ａｂＣ" << true;
+    QTest::newRow("Greek") << "ΣΟΦΙΑ"
+                           << "σοφια" << true;
+    QTest::newRow("kana has no case") << "ボタン"
+                                      << "ぼたん" << false;
+    QTest::newRow("ASCII then non-ASCII") << "Caption名"
+                                          << "CAPTION名" << true;
+}
+
+void TestIniDocument::namesMatchWithoutCase() {
+    QFETCH(QString, written);
+    QFETCH(QString, asked);
+    QFETCH(bool, matches);
+    IniDocument doc;
+    doc.writeString(written, written, QStringLiteral("found"));
+    const QString missing = QStringLiteral("missing");
+    const QString expected = matches ? QStringLiteral("found") : missing;
+    QCOMPARE(doc.readString(asked, written, missing), expected);
+    QCOMPARE(doc.readString(written, asked, missing), expected);
+    QCOMPARE(doc.readString(doc.findSection(asked), written, missing), expected);
 }
 
 QTEST_APPLESS_MAIN(TestIniDocument)
