@@ -8,28 +8,6 @@ namespace {
 
 const QByteArray Utf8Bom("\xEF\xBB\xBF");
 
-// FNV-1a over the case-folded code points, to agree with a case-insensitive compare.
-size_t FoldedHash(QStringView text, size_t seed) {
-    std::uint64_t h = 0xcbf29ce484222325ull ^ seed;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        char32_t c = text[i].unicode();
-        if (c < 0x80) {
-            if (c >= 'A' && c <= 'Z')
-                c += 'a' - 'A';
-        } else {
-            if (QChar::isHighSurrogate(c) && i + 1 < text.size() && text[i + 1].isLowSurrogate())
-                c = QChar::surrogateToUcs4(static_cast<char16_t>(c), text[++i].unicode());
-            c = QChar::toCaseFolded(c);
-        }
-        h = (h ^ c) * 0x100000001b3ull;
-    }
-    // FNV leaves the low bits, which pick the bucket, poorly mixed.
-    h ^= h >> 33;
-    h *= 0xff51afd7ed558ccdull;
-    h ^= h >> 33;
-    return static_cast<size_t>(h);
-}
-
 // A value that held a line break would split into two lines on disk.
 QString WithoutLineBreaks(const QString& text) {
     if (!text.contains(QLatin1Char('\r')) && !text.contains(QLatin1Char('\n')))
@@ -119,30 +97,6 @@ std::optional<int> ParseIniInteger(QStringView text) {
     return static_cast<int>(negative ? -value : value);
 }
 
-bool operator==(const IniDocument::NameKey& a, const IniDocument::NameKey& b) {
-    // Folding keeps the length in UTF-16 units, so unequal lengths never match.
-    if (a.section != b.section || a.name.size() != b.name.size())
-        return false;
-    for (qsizetype i = 0; i < a.name.size(); ++i) {
-        char16_t x = a.name[i].unicode();
-        char16_t y = b.name[i].unicode();
-        if (x >= 0x80 || y >= 0x80) // the rest needs Unicode case folding
-            return a.name.sliced(i).compare(b.name.sliced(i), Qt::CaseInsensitive) == 0;
-        if (x >= 'A' && x <= 'Z')
-            x += 'a' - 'A';
-        if (y >= 'A' && y <= 'Z')
-            y += 'a' - 'A';
-        if (x != y)
-            return false;
-    }
-    return true;
-}
-
-size_t qHash(const IniDocument::NameKey& key, size_t seed) {
-    return FoldedHash(key.name,
-                      seed ^ static_cast<size_t>(key.section + 1) * 0x9E3779B97F4A7C15ull);
-}
-
 IniDocument IniDocument::fromBytes(QByteArrayView bytes) {
     if (bytes.startsWith(Utf8Bom))
         return fromText(QString::fromUtf8(bytes.sliced(Utf8Bom.size())));
@@ -155,7 +109,7 @@ IniDocument IniDocument::fromText(const QString& text) {
     const QStringView source(doc.m_source);
     // About one line in 14 characters in layout files; a guess that saves rehashing.
     doc.m_lines.reserve(static_cast<size_t>(source.size() / 14));
-    doc.m_index.reserve(source.size() / 14);
+    doc.m_pool.reserve(static_cast<size_t>(source.size() / 4));
     qsizetype section = -1;
     qsizetype pos = 0;
     while (pos < source.size()) {
@@ -194,22 +148,29 @@ IniDocument IniDocument::fromText(const QString& text) {
 
 qsizetype IniDocument::appendSection(QStringView name) {
     const qsizetype index = static_cast<qsizetype>(m_sections.size());
-    m_sections.push_back(Section{name, -1, -1});
-    m_index.insert(NameKey{-1, name}, index);
+    m_sections.push_back(Section{name, -1, -1, NameRegion()});
+    m_pool.insert(m_sectionNames, name, static_cast<std::uint32_t>(index),
+                  [this](std::uint32_t i) { return m_sections[i].name; });
     return index;
 }
 
 void IniDocument::appendLine(qsizetype section, Line line) {
     const qsizetype index = static_cast<qsizetype>(m_lines.size());
-    if (line.hasValue)
-        m_index.insert(NameKey{section, line.key}, index);
     m_lines.push_back(line);
+    if (line.hasValue)
+        indexKey(section, index);
     Section& s = m_sections[static_cast<size_t>(section)];
     if (s.last >= 0)
         m_lines[static_cast<size_t>(s.last)].next = index;
     else
         s.first = index;
     s.last = index;
+}
+
+void IniDocument::indexKey(qsizetype section, qsizetype line) {
+    m_pool.insert(m_sections[static_cast<size_t>(section)].keys,
+                  m_lines[static_cast<size_t>(line)].key, static_cast<std::uint32_t>(line),
+                  [this](std::uint32_t i) { return m_lines[i].key; });
 }
 
 QStringView IniDocument::keep(const QString& text) {
@@ -248,15 +209,16 @@ QByteArray IniDocument::toBytes() const {
 }
 
 qsizetype IniDocument::findSection(QStringView section) const {
-    const auto s = m_index.constFind(NameKey{-1, section});
-    return s == m_index.constEnd() ? -1 : *s;
+    return m_pool.find(m_sectionNames, section,
+                       [this](std::uint32_t i) { return m_sections[i].name; });
 }
 
 const IniDocument::Line* IniDocument::findLine(qsizetype section, QStringView key) const {
     if (section < 0)
         return nullptr;
-    const auto k = m_index.constFind(NameKey{section, key});
-    return k == m_index.constEnd() ? nullptr : &m_lines[static_cast<size_t>(*k)];
+    const qsizetype line = m_pool.find(m_sections[static_cast<size_t>(section)].keys, key,
+                                       [this](std::uint32_t i) { return m_lines[i].key; });
+    return line < 0 ? nullptr : &m_lines[static_cast<size_t>(line)];
 }
 
 QString IniDocument::readString(qsizetype section, QStringView key,
@@ -283,10 +245,10 @@ int IniDocument::readInteger(QStringView section, QStringView key, int defaultVa
 
 qsizetype IniDocument::sectionFor(const QString& name) {
     const QStringView clean = keep(name);
-    const auto s = m_index.constFind(NameKey{-1, clean});
-    if (s != m_index.constEnd()) {
+    const qsizetype found = findSection(clean);
+    if (found >= 0) {
         m_owned.pop_back();
-        return *s;
+        return found;
     }
     return appendSection(clean);
 }
@@ -295,9 +257,9 @@ void IniDocument::writeString(const QString& section, const QString& key, const 
     const qsizetype target = sectionFor(section);
     const QStringView cleanKey = keep(key);
     const QStringView cleanValue = keep(value);
-    const auto k = m_index.constFind(NameKey{target, cleanKey});
-    if (k != m_index.constEnd()) {
-        Line& line = m_lines[static_cast<size_t>(*k)];
+    const Line* found = findLine(target, cleanKey);
+    if (found) {
+        Line& line = m_lines[static_cast<size_t>(found - m_lines.data())];
         line.key = cleanKey;
         line.value = cleanValue;
         return;
@@ -312,7 +274,8 @@ void IniDocument::writeInteger(const QString& section, const QString& key, int v
 void IniDocument::clear() {
     m_sections.clear();
     m_lines.clear();
-    m_index.clear();
+    m_pool.clear();
+    m_sectionNames = NameRegion();
     m_owned.clear();
     m_source.clear();
 }

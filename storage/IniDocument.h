@@ -2,9 +2,11 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
-#include <QHash>
 #include <QString>
 #include <QStringView>
+
+#include "NameIndex.h"
+
 #include <optional>
 #include <vector>
 
@@ -43,13 +45,6 @@ public:
     bool isEmpty() const { return m_sections.empty(); }
     qsizetype sectionCount() const { return static_cast<qsizetype>(m_sections.size()); }
 
-    // A name within a section (section -1 for section names), compared without regard
-    // to case.
-    struct NameKey {
-        qsizetype section;
-        QStringView name;
-    };
-
 private:
     struct Line {
         QStringView key; // the whole line when it holds no "="
@@ -61,23 +56,23 @@ private:
         QStringView name;
         qsizetype first = -1;
         qsizetype last = -1;
+        NameRegion keys; // last line of each key
     };
 
     const Line* findLine(qsizetype section, QStringView key) const;
     qsizetype sectionFor(const QString& name);
     qsizetype appendSection(QStringView name);
     void appendLine(qsizetype section, Line line);
+    void indexKey(qsizetype section, qsizetype line);
     QStringView keep(const QString& text);
 
     QString m_source;             // the parsed text; lines point into it
     std::vector<QString> m_owned; // written names and values; lines point into them
     std::vector<Section> m_sections;
     std::vector<Line> m_lines;
-    QHash<NameKey, qsizetype> m_index; // last section of a name, last line of a key
+    NamePool m_pool;
+    NameRegion m_sectionNames; // last section of each name
 };
-
-bool operator==(const IniDocument::NameKey& a, const IniDocument::NameKey& b);
-size_t qHash(const IniDocument::NameKey& key, size_t seed);
 
 // Integer text as the document reads it: signed decimal, "$" hexadecimal after an
 // optional sign, or "0x"/"0X" hexadecimal when longer than 2 characters. Hexadecimal
