@@ -23,6 +23,8 @@ private slots:
     void clearDropsEverything();
     void namesMatchWithoutCase_data();
     void namesMatchWithoutCase();
+    void manyNames_data();
+    void manyNames();
 };
 
 static QByteArray Fixture(const char* name) {
@@ -295,6 +297,42 @@ void TestIniDocument::namesMatchWithoutCase() {
     QCOMPARE(doc.readString(asked, written, missing), expected);
     QCOMPARE(doc.readString(written, asked, missing), expected);
     QCOMPARE(doc.readString(doc.findSection(asked), written, missing), expected);
+}
+
+// Tables grow as names arrive: every name must stay reachable across each growth,
+// and overwriting through another letter case must find the existing line.
+void TestIniDocument::manyNames_data() {
+    QTest::addColumn<int>("sections");
+    QTest::addColumn<int>("keys");
+    QTest::newRow("one key") << 1 << 1;
+    QTest::newRow("eight keys, one table") << 1 << 8;
+    QTest::newRow("nine keys, first growth") << 1 << 9;
+    QTest::newRow("thousand keys in one section") << 1 << 1000;
+    QTest::newRow("thousand sections of eight") << 1000 << 8;
+}
+
+void TestIniDocument::manyNames() {
+    QFETCH(int, sections);
+    QFETCH(int, keys);
+    IniDocument doc;
+    for (int s = 0; s < sections; ++s)
+        for (int k = 0; k < keys; ++k)
+            doc.writeInteger(QStringLiteral("Sec%1").arg(s), QStringLiteral("Key%1").arg(k),
+                             s * 10000 + k);
+    for (int s = 0; s < sections; ++s)
+        doc.writeInteger(QStringLiteral("SEC%1").arg(s), QStringLiteral("kEY0"), -1);
+    const IniDocument reread = IniDocument::fromText(doc.toText());
+    QCOMPARE(reread.sectionCount(), sections);
+    for (int s = 0; s < sections; ++s) {
+        const qsizetype section = reread.findSection(QStringLiteral("sec%1").arg(s));
+        QVERIFY(section >= 0);
+        QCOMPARE(reread.readInteger(section, u"key0", 0), -1);
+        for (int k = 1; k < keys; ++k)
+            QCOMPARE(reread.readInteger(section, QStringLiteral("Key%1").arg(k), 0), s * 10000 + k);
+        QCOMPARE(reread.readInteger(section, QStringLiteral("Key%1").arg(keys), -7), -7);
+    }
+    // Overwritten in place: one line per key.
+    QCOMPARE(doc.toText().count(QStringLiteral("=")), sections * keys);
 }
 
 QTEST_APPLESS_MAIN(TestIniDocument)
