@@ -1,6 +1,7 @@
 #include "IniDocument.h"
 
 #include <QFile>
+#include <QRandomGenerator>
 #include <QTest>
 
 // The INI document on bytes in memory: parsing, lookups, writing and the normal form.
@@ -25,6 +26,7 @@ private slots:
     void namesMatchWithoutCase();
     void manyNames_data();
     void manyNames();
+    void normalFormIsStable();
 };
 
 static QByteArray Fixture(const char* name) {
@@ -333,6 +335,25 @@ void TestIniDocument::manyNames() {
     }
     // Overwritten in place: one line per key.
     QCOMPARE(doc.toText().count(QStringLiteral("=")), sections * keys);
+}
+
+// Whatever the bytes, writing the document and reading it back gives the same text:
+// the write test must never change a file a second time.
+void TestIniDocument::normalFormIsStable() {
+    QRandomGenerator random(20261208);
+    const QByteArray alphabet("[]=;\r\n \tabAB01x$-");
+    for (int round = 0; round < 500; ++round) {
+        QByteArray bytes;
+        const int length = random.bounded(200);
+        for (int i = 0; i < length; ++i)
+            bytes.append(random.bounded(4) == 0 ? char(random.bounded(256))
+                                                : alphabet[random.bounded(alphabet.size())]);
+        const IniDocument first = IniDocument::fromBytes(bytes);
+        const QByteArray written = first.toBytes();
+        const IniDocument second = IniDocument::fromBytes(written);
+        QCOMPARE(second.toText(), first.toText());
+        QCOMPARE(second.toBytes(), written);
+    }
 }
 
 QTEST_APPLESS_MAIN(TestIniDocument)
