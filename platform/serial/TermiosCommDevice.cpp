@@ -92,6 +92,51 @@ void MakeRaw(termios& t) {
     t.c_cc[VTIME] = 0;
 }
 
+// The c_cflag bits of a DCB's line settings; false for what termios cannot do.
+bool LineFlags(const DCB& dcb, tcflag_t& flags) {
+    tcflag_t cflag = CLOCAL | CREAD;
+    switch (dcb.ByteSize) {
+    case 5:
+        cflag |= CS5;
+        break;
+    case 6:
+        cflag |= CS6;
+        break;
+    case 7:
+        cflag |= CS7;
+        break;
+    case 8:
+        cflag |= CS8;
+        break;
+    default:
+        return false;
+    }
+    switch (dcb.Parity) {
+    case NOPARITY:
+        break;
+    case ODDPARITY:
+        cflag |= PARENB | PARODD;
+        break;
+    case EVENPARITY:
+        cflag |= PARENB;
+        break;
+    default:
+        return false;
+    }
+    // Linux UARTs send 1.5 stop bits for CSTOPB with 5 data bits, and only then.
+    if (dcb.StopBits == TWOSTOPBITS || (dcb.StopBits == ONE5STOPBITS && dcb.ByteSize == 5))
+        cflag |= CSTOPB;
+    else if (dcb.StopBits != ONESTOPBIT)
+        return false;
+    // There is no DSR handshake in termios; saying yes to it would be a lie.
+    if ((dcb.Flags & DcbOutxDsrFlow) || DcbDtrControl(dcb) == DTR_CONTROL_HANDSHAKE)
+        return false;
+    if ((dcb.Flags & DcbOutxCtsFlow) || DcbRtsControl(dcb) == RTS_CONTROL_HANDSHAKE)
+        cflag |= CRTSCTS;
+    flags = cflag;
+    return true;
+}
+
 } // namespace
 
 std::unique_ptr<ICommDevice> CreateDefaultCommDevice() {
@@ -296,45 +341,9 @@ bool TTermiosCommDevice::SetCommState(const DCB& dcb) {
     speed_t speed;
     if (fd < 0 || !BaudToSpeed(dcb.BaudRate, speed))
         return false;
-    tcflag_t cflag = CLOCAL | CREAD;
-    switch (dcb.ByteSize) {
-    case 5:
-        cflag |= CS5;
-        break;
-    case 6:
-        cflag |= CS6;
-        break;
-    case 7:
-        cflag |= CS7;
-        break;
-    case 8:
-        cflag |= CS8;
-        break;
-    default:
+    tcflag_t cflag = 0;
+    if (!LineFlags(dcb, cflag))
         return false;
-    }
-    switch (dcb.Parity) {
-    case NOPARITY:
-        break;
-    case ODDPARITY:
-        cflag |= PARENB | PARODD;
-        break;
-    case EVENPARITY:
-        cflag |= PARENB;
-        break;
-    default:
-        return false;
-    }
-    // Linux UARTs send 1.5 stop bits for CSTOPB with 5 data bits, and only then.
-    if (dcb.StopBits == TWOSTOPBITS || (dcb.StopBits == ONE5STOPBITS && dcb.ByteSize == 5))
-        cflag |= CSTOPB;
-    else if (dcb.StopBits != ONESTOPBIT)
-        return false;
-    // There is no DSR handshake in termios; saying yes to it would be a lie.
-    if ((dcb.Flags & DcbOutxDsrFlow) || DcbDtrControl(dcb) == DTR_CONTROL_HANDSHAKE)
-        return false;
-    if ((dcb.Flags & DcbOutxCtsFlow) || DcbRtsControl(dcb) == RTS_CONTROL_HANDSHAKE)
-        cflag |= CRTSCTS;
 
     termios before;
     if (::tcgetattr(fd, &before) != 0)
