@@ -156,6 +156,10 @@ int TCustomCommX::Read(void* buffer, int count) {
     io.count = count;
     CommIoStatus status = m_device->StartRead(io);
     for (;;) {
+        // Waits on the port itself, at most 1 ms, so bytes are taken the moment they
+        // arrive; between the waits the event loop turns.
+        if (status == CommIoStatus::Pending)
+            status = m_device->ContinueRead(io, 1);
         if (status == CommIoStatus::Done)
             return io.transferred;
         if (status == CommIoStatus::Failed) {
@@ -165,8 +169,6 @@ int TCustomCommX::Read(void* buffer, int count) {
         ProcessEvents();
         if (!m_open || generation != m_openGeneration || !m_receiveThread)
             return -1;
-        // Waits on the port itself, so bytes are taken the moment they arrive.
-        status = m_device->ContinueRead(io, 1);
     }
 }
 
