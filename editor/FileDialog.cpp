@@ -1,6 +1,7 @@
 #include "FileDialog.h"
 
 #include <QFileDialog>
+#include <QFileInfo>
 
 namespace {
 
@@ -34,8 +35,12 @@ FileDialogAnswer RunQtDialog(const FileDialogRequest& request, QWidget* parent) 
     dialog.setNameFilters(request.nameFilters);
     if (request.filterIndex >= 1 && request.filterIndex <= request.nameFilters.size())
         dialog.selectNameFilter(request.nameFilters.at(request.filterIndex - 1));
-    if (!request.fileName.isEmpty())
-        dialog.selectFile(request.fileName);
+    if (!request.fileName.isEmpty()) {
+        // Start in the folder of the name last used.
+        const QFileInfo preset(request.fileName);
+        dialog.setDirectory(preset.absolutePath());
+        dialog.selectFile(preset.fileName());
+    }
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.confirmOverwrite);
     FileDialogAnswer answer;
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())

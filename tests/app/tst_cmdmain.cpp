@@ -85,6 +85,7 @@ private slots:
     void saveOverAnotherExistingFileAsksFirst();
     void cancelledDialogsChangeNothing();
     void openReplacesAllButThePictureOnScreen();
+    void openOfAnUnwritableLayoutKeepsThePanel();
     void doubleClickOnEmptyPanelTogglesEditMode();
     void menuEditCheckShowsAndHidesTheEditor();
     void hidingTheEditorSwitchesEditModeOff();
@@ -342,6 +343,19 @@ void TestCmdMain::openReplacesAllButThePictureOnScreen() {
     TCmdMain restarted(m_dir->path());
     QCOMPARE(restarted.BackgroundFile, blue);
     QCOMPARE(PixelAt(restarted, QPoint(10, 35)), QColor(Qt::blue));
+}
+
+void TestCmdMain::openOfAnUnwritableLayoutKeepsThePanel() {
+    QVERIFY(QFile::copy(TAPDECK_TEST_DATA "/app/worked_example.ini", SettingsPath()));
+    WriteAll(m_dir->filePath("file"), "");
+    TCmdMain panel(m_dir->path());
+    m_dialogs->Choose(m_dir->filePath("file/layout.vmd"), 1);
+    panel.OpenBtnClick();
+    QCOMPARE(m_boxes->count(), 1);
+    QCOMPARE(m_boxes->last().text, CannotSave);
+    QCOMPARE(panel.Caption(), QString("Orvix Tapdeck3"));
+    QCOMPARE(CommandButtonNames(panel), (QStringList{"CB_2", "CB_1"}));
+    QCOMPARE(panel.ButtonCounter, 2);
 }
 
 void TestCmdMain::doubleClickOnEmptyPanelTogglesEditMode() {

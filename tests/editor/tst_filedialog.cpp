@@ -1,7 +1,12 @@
 #include "FileDialog.h"
 
 #include <QApplication>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 class TestFileDialog : public QObject {
     Q_OBJECT
@@ -12,6 +17,8 @@ private slots:
     void cancelKeepsNameAndFilter();
     void requestDescribesTheDialog();
     void unansweredDialogIsCancelledAndCounted();
+    void realDialogReportsTheChosenFileAndFilter_data();
+    void realDialogReportsTheChosenFileAndFilter();
 };
 
 void TestFileDialog::translateFilter_data() {
@@ -84,6 +91,58 @@ void TestFileDialog::unansweredDialogIsCancelledAndCounted() {
     TFileDialog dialog(TFileDialog::Kind::Open, "OpenDialog", nullptr);
     QVERIFY(!dialog.Execute(nullptr));
     QCOMPARE(answers.Unanswered(), 1);
+}
+
+void TestFileDialog::realDialogReportsTheChosenFileAndFilter_data() {
+    QTest::addColumn<bool>("save");
+    QTest::addColumn<int>("filterIndex");
+    QTest::newRow("save, all files") << true << 2;
+    QTest::newRow("open, layout files, name that does not exist yet") << false << 1;
+}
+
+// The Qt dialog itself, closed by the test as a user would close it.
+void TestFileDialog::realDialogReportsTheChosenFileAndFilter() {
+    QFETCH(bool, save);
+    QFETCH(int, filterIndex);
+    QTemporaryDir dir;
+    const QString chosen = dir.filePath("new panel.vmd");
+    TFileDialog dialog(save ? TFileDialog::Kind::Save : TFileDialog::Kind::Open, "Dialog", nullptr);
+    dialog.SetFilter("Velmar Data(*.vmd)|*.VMD|All Files(*.*)|*.*");
+    dialog.SetFileName(dir.filePath("earlier.vmd"));
+    QStringList shownFilters;
+    QString shownFolder;
+    bool confirmOverwrite = true;
+    // The dialog lists its folder in the background: choosing is repeated until it takes,
+    // and a dialog that never closes is cancelled so the test fails instead of hanging.
+    int attempts = 0;
+    QTimer closer;
+    closer.setInterval(10);
+    connect(&closer, &QTimer::timeout, this, [&] {
+        auto* shown = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!shown)
+            return;
+        if (++attempts > 300) {
+            shown->reject();
+            return;
+        }
+        shownFilters = shown->nameFilters();
+        shownFolder = shown->directory().absolutePath();
+        confirmOverwrite = !shown->testOption(QFileDialog::DontConfirmOverwrite);
+        shown->selectNameFilter(shownFilters.value(filterIndex - 1));
+        // Typed into the name field, as a user would.
+        auto* nameField = shown->findChild<QLineEdit*>("fileNameEdit");
+        QVERIFY(nameField);
+        nameField->setText(QFileInfo(chosen).fileName());
+        QMetaObject::invokeMethod(shown, "accept");
+    });
+    closer.start();
+    QVERIFY(dialog.Execute(nullptr));
+    closer.stop();
+    QCOMPARE(shownFilters, TFileDialog::TranslateFilter(dialog.Filter()));
+    QCOMPARE(confirmOverwrite, false);
+    QCOMPARE(shownFolder, QDir(dir.path()).absolutePath());
+    QCOMPARE(dialog.FileName(), chosen);
+    QCOMPARE(dialog.FilterIndex(), filterIndex);
 }
 
 QTEST_MAIN(TestFileDialog)
