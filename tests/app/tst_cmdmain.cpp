@@ -7,6 +7,8 @@
 #include "MessageBoxRecorder.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QFile>
 #include <QImage>
 #include <QLineEdit>
@@ -75,6 +77,8 @@ private slots:
 
     void firstStartCreatesTheSettingsFileAndShowsTheDefaults();
     void designComponentsAndMenu();
+    void rightClickOpensTheMenuOnPanelAndButtons_data();
+    void rightClickOpensTheMenuOnPanelAndButtons();
     void workedExampleIsRestored();
     void closeWritesTheWorkedExampleBackUnchanged();
     void layoutExtension_data();
@@ -172,6 +176,26 @@ void TestCmdMain::designComponentsAndMenu() {
                                  "DeleteButton=削除", "N2=-", "OpenBtn=開く", "Save1=保存", "N3=-",
                                  "ExitBtn=終了"}));
     QVERIFY(panel.EditCheck->isCheckable());
+}
+
+void TestCmdMain::rightClickOpensTheMenuOnPanelAndButtons_data() {
+    QTest::addColumn<QString>("target");
+    QTest::newRow("empty panel") << "";
+    QTest::newRow("command button") << "CB_2";
+}
+
+void TestCmdMain::rightClickOpensTheMenuOnPanelAndButtons() {
+    QFETCH(QString, target);
+    QVERIFY(QFile::copy(TAPDECK_TEST_DATA "/app/worked_example.ini", SettingsPath()));
+    TCmdMain panel(m_dir->path());
+    QWidget* receiver =
+        target.isEmpty() ? static_cast<QWidget*>(&panel) : panel.FindCommandButton(target);
+    QVERIFY(receiver);
+    QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(5, 5),
+                            receiver->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(receiver, &click);
+    QVERIFY(panel.PopupMenu->isVisible());
+    panel.PopupMenu->close();
 }
 
 void TestCmdMain::workedExampleIsRestored() {
