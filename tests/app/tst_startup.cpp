@@ -36,6 +36,7 @@ private slots:
     void unwritableFolderAtStartShowsTheErrorForPanelAndLink();
     void sessionSignalClosesTheMainWindow_data();
     void sessionSignalClosesTheMainWindow();
+    void signalDuringAStartUpBoxClosesOnceRunning();
     void exceptionInHandlerIsReportedAndTheProgramGoesOn();
     void titleIsTheApplicationsAndNotTheWindows();
 };
@@ -93,6 +94,29 @@ void TestStartUp::sessionSignalClosesTheMainWindow() {
     QCOMPARE(received.first().first().toInt(), signalNumber);
     QVERIFY(!program.CmdMain.isVisible());
     QVERIFY(ReadAll(dir.filePath("Vodazevivuzo3.ini")).contains("Caption=Signalled\r\n"));
+}
+
+void TestStartUp::signalDuringAStartUpBoxClosesOnceRunning() {
+    QTemporaryDir dir;
+    QFile blocker(dir.filePath("file"));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    int boxes = 0;
+    // The session ends the program while the first start-up box is open.
+    MessageBoxHandler previous = SetMessageBoxHandler([&](const MessageBoxRequest&) {
+        if (++boxes == 1)
+            ::raise(SIGTERM);
+        return int(IDOK);
+    });
+    {
+        TProgram program(dir.filePath("file/settings"));
+        QSignalSpy closed(&program.CmdMain, &TCmdMain::Closed);
+        QVERIFY(program.CmdMain.isVisible());
+        QTRY_COMPARE(closed.count(), 1);
+        QVERIFY(!program.CmdMain.isVisible());
+    }
+    SetMessageBoxHandler(std::move(previous));
+    QCOMPARE(boxes, 3); // panel and link at start, panel at close
 }
 
 void TestStartUp::exceptionInHandlerIsReportedAndTheProgramGoesOn() {
