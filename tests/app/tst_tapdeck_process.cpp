@@ -95,6 +95,17 @@ void TestTapdeckProcess::signalWritesTheSettingsFile() {
     const QString window = WaitForWindow(title);
     QVERIFY2(!window.isEmpty(), qPrintable("no window titled " + title));
     QCOMPARE(Run("xdotool", {"getwindowname", window}), title);
+    if (settings.isEmpty()) {
+        // First start: 320 x 240, centred on the screen (no window manager adds a frame here).
+        const QStringList screen = Run("xdotool", {"getdisplaygeometry"}).split(' ');
+        QCOMPARE(screen.size(), 2);
+        const QString geometry = Run("xdotool", {"getwindowgeometry", window});
+        QVERIFY2(geometry.contains(QStringLiteral("Position: %1,%2 ")
+                                       .arg((screen[0].toInt() - 320) / 2)
+                                       .arg((screen[1].toInt() - 240) / 2)),
+                 qPrintable(geometry));
+        QVERIFY2(geometry.contains("Geometry: 320x240"), qPrintable(geometry));
+    }
     QVERIFY(QFile::exists(settingsPath));
     QFile::remove(settingsPath);
 
