@@ -9,6 +9,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QCursor>
 #include <QFile>
 #include <QImage>
 #include <QLineEdit>
@@ -97,6 +98,8 @@ private slots:
     void resizeAndMoveMirrorIntoTheEditor();
     void mouseDownOnPanelOrFrameSelectsThePanel_data();
     void mouseDownOnPanelOrFrameSelectsThePanel();
+    void activationByAFrameClickSelectsThePanel_data();
+    void activationByAFrameClickSelectsThePanel();
     void backgroundPictureIsDrawnUnscaled_data();
     void backgroundPictureIsDrawnUnscaled();
     void unwritableSettingsFolderReportsAtStartAndClose();
@@ -505,6 +508,35 @@ void TestCmdMain::mouseDownOnPanelOrFrameSelectsThePanel() {
     QCOMPARE(editor.windowTitle(),
              selectsPanel ? QString("Formのプロパティ") : QString("Walkのプロパティ"));
     QVERIFY(!panel.EditMode());
+}
+
+void TestCmdMain::activationByAFrameClickSelectsThePanel_data() {
+    QTest::addColumn<QString>("pointer");
+    QTest::addColumn<bool>("selectsPanel");
+    QTest::newRow("on the frame") << "frame" << true;
+    QTest::newRow("in the client area") << "client" << false;
+    QTest::newRow("outside the window") << "outside" << false;
+}
+
+void TestCmdMain::activationByAFrameClickSelectsThePanel() {
+    QFETCH(QString, pointer);
+    QFETCH(bool, selectsPanel);
+    TCmdMain panel(m_dir->path());
+    QVERIFY(QTest::qWaitForWindowExposed(&panel));
+    const QRect frame = panel.frameGeometry();
+    const QRect client(panel.mapToGlobal(QPoint(0, 0)), panel.size());
+    if (frame == client)
+        QSKIP("this platform draws no frame");
+    const QPoint at = pointer == "frame"    ? frame.topLeft()
+                      : pointer == "client" ? client.center()
+                                            : frame.bottomRight() + QPoint(20, 20);
+    QCursor::setPos(at);
+    if (QCursor::pos() != at)
+        QSKIP("this platform cannot place the pointer");
+    panel.SelectedButtonName = "CB_1";
+    QEvent activate(QEvent::WindowActivate);
+    QApplication::sendEvent(&panel, &activate);
+    QCOMPARE(panel.SelectedButtonName.isEmpty(), selectsPanel);
 }
 
 void TestCmdMain::backgroundPictureIsDrawnUnscaled_data() {
