@@ -151,8 +151,10 @@ void TCommTransThread::ReportLineErrors() {
 }
 
 TCommReceiveThread::TCommReceiveThread(ICommDevice& device, TCommNotifier& notifier,
-                                       std::uint64_t generation)
-    : m_device(device), m_notifier(notifier), m_generation(generation) {}
+                                       std::uint64_t generation,
+                                       const std::atomic<bool>& receiveWanted)
+    : m_device(device), m_notifier(notifier), m_generation(generation),
+      m_receiveWanted(receiveWanted) {}
 
 TCommReceiveThread::~TCommReceiveThread() {
     RequestStop();
@@ -182,7 +184,7 @@ void TCommReceiveThread::Execute() {
         ReportCommLineErrors(m_device, m_notifier, m_generation);
         if (mask & EV_BREAK)
             m_notifier.Post(CommBreakMessage, mask, m_generation);
-        if (mask & EV_RXCHAR)
+        if ((mask & EV_RXCHAR) && m_receiveWanted)
             m_notifier.Post(CommRxMessage, 0, m_generation);
     }
     m_device.SetCommMask(0);

@@ -57,7 +57,10 @@ private:
 // Waits for line events and reports them: error, break, received, in that order.
 class TCommReceiveThread {
 public:
-    TCommReceiveThread(ICommDevice& device, TCommNotifier& notifier, std::uint64_t generation);
+    // receiveWanted: whether anyone listens for received bytes; without a listener the
+    // worker saves the GUI thread a wake-up per reply.
+    TCommReceiveThread(ICommDevice& device, TCommNotifier& notifier, std::uint64_t generation,
+                       const std::atomic<bool>& receiveWanted);
     ~TCommReceiveThread();
     TCommReceiveThread(const TCommReceiveThread&) = delete;
     TCommReceiveThread& operator=(const TCommReceiveThread&) = delete;
@@ -72,6 +75,7 @@ private:
     ICommDevice& m_device;
     TCommNotifier& m_notifier;
     const std::uint64_t m_generation;
+    const std::atomic<bool>& m_receiveWanted;
     std::atomic<bool> m_stop{false};
     std::thread m_thread;
 };

@@ -256,6 +256,11 @@ void TCustomCommX::ApplyBufferSizes() {
         Raise(MsgBuffers);
 }
 
+void TCustomCommX::SetOnReceive(TCommReceiveEvent handler) {
+    m_onReceive = std::move(handler);
+    m_receiveWanted = bool(m_onReceive);
+}
+
 void TCustomCommX::PurgeReceive() {
     if (m_open)
         m_device->PurgeComm(PURGE_RXABORT | PURGE_RXCLEAR);

@@ -100,7 +100,7 @@ public:
     bool IsOpen() const;
 
     const TCommReceiveEvent& OnReceive() const { return m_onReceive; }
-    void SetOnReceive(TCommReceiveEvent handler) { m_onReceive = std::move(handler); }
+    void SetOnReceive(TCommReceiveEvent handler);
     const TCommBreakEvent& OnBreak() const { return m_onBreak; }
     void SetOnBreak(TCommBreakEvent handler) { m_onBreak = std::move(handler); }
     const TCommErrEvent& OnError() const { return m_onError; }
@@ -168,6 +168,7 @@ private:
     std::uint64_t m_openGeneration = 0;
 
     TCommReceiveEvent m_onReceive;
+    std::atomic<bool> m_receiveWanted{false}; // OnReceive assigned: worth a notification
     TCommBreakEvent m_onBreak;
     TCommErrEvent m_onError;
 

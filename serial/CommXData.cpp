@@ -39,8 +39,8 @@ void TCustomCommX::StartWorkers() {
         throw ECommError(QString::fromUtf8(MsgTransThread));
     }
     try {
-        m_receiveThread =
-            std::make_unique<TCommReceiveThread>(*m_device, *m_notifier, m_openGeneration);
+        m_receiveThread = std::make_unique<TCommReceiveThread>(*m_device, *m_notifier,
+                                                               m_openGeneration, m_receiveWanted);
         m_receiveThread->Start();
     } catch (const std::exception&) {
         m_receiveThread.reset();
