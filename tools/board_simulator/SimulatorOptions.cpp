@@ -84,6 +84,8 @@ ParseResult ParseOptions(const std::vector<std::string>& args) {
             options.logFile = value;
         } else if (name == "--trace" && !hasValue) {
             options.trace = true;
+        } else if (name == "--exit-with-parent" && !hasValue) {
+            options.exitWithParent = true;
         } else if (name == "--silent" && !hasValue) {
             options.board.mode = ReplyMode::Silent;
             ++modes;
@@ -135,6 +137,7 @@ Options:
       --probe-bytes N  send N bytes back for each probe (default 1)
       --log FILE       append the log to FILE instead of standard output
       --trace          also log every probe, command and reply, in hex
+      --exit-with-parent  end when the program that started it ends (for tests)
   -h, --help           show this text
 )";
 }

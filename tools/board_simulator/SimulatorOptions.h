@@ -14,6 +14,7 @@ struct SimulatorOptions {
     int delayMs = 0;
     std::string logFile; // empty: standard output
     bool trace = false;
+    bool exitWithParent = false;
     bool help = false;
 };
 

@@ -5,11 +5,17 @@
 #include <QFileInfo>
 #include <QThread>
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
 
-SimulatorProcess::SimulatorProcess() {
-    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-}
+extern char** environ;
 
 SimulatorProcess::~SimulatorProcess() {
     Stop();
@@ -20,27 +26,54 @@ QString SimulatorProcess::DefaultProgram() {
 }
 
 bool SimulatorProcess::Start(const QString& folder, int port, const QStringList& options) {
+    Stop();
     const QString portName = "COM" + QString::number(port);
     m_linkPath = folder + "/ports/" + portName;
     m_logPath = folder + "/board-" + portName + ".log";
     QFile::remove(m_logPath);
-    m_process.start(DefaultProgram(), QStringList{"--dir", folder, "--port", QString::number(port),
-                                                  "--trace", "--log", m_logPath} +
-                                          options);
-    if (!m_process.waitForStarted(5000)) {
-        m_error = "cannot start " + DefaultProgram() + ": " + m_process.errorString();
+
+    QList<QByteArray> args{QFile::encodeName(DefaultProgram()),
+                           "--dir",
+                           QFile::encodeName(folder),
+                           "--port",
+                           QByteArray::number(port),
+                           "--trace",
+                           "--log",
+                           QFile::encodeName(m_logPath),
+                           "--exit-with-parent"};
+    for (const QString& option : options)
+        args << option.toLocal8Bit();
+    std::vector<char*> argv;
+    for (QByteArray& arg : args)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
+
+    int pipeFds[2];
+    if (::pipe2(pipeFds, O_CLOEXEC) != 0) {
+        m_error = QString("pipe: ") + std::strerror(errno);
+        return false;
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
+    const int result = ::posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(pipeFds[1]);
+    m_output = pipeFds[0];
+    if (result != 0) {
+        m_error = "cannot start " + DefaultProgram() + ": " + std::strerror(result);
+        m_pid = -1;
+        ::close(m_output);
+        m_output = -1;
         return false;
     }
     // The first line on standard output names the link once it exists.
-    const QDeadlineTimer deadline(10000);
-    while (!m_process.canReadLine()) {
-        if (deadline.hasExpired() || !m_process.waitForReadyRead(int(deadline.remainingTime()))) {
-            m_error = "the simulator did not report its link";
-            Stop();
-            return false;
-        }
+    QByteArray line;
+    if (!ReadFirstLine(line, 10000) || !line.contains("/ports/" + portName.toLatin1())) {
+        m_error = "the simulator did not report its link: " + QString::fromLocal8Bit(line);
+        Stop();
+        return false;
     }
-    m_process.readLine();
     if (!QFileInfo(m_linkPath).isSymLink()) {
         m_error = "no link at " + m_linkPath;
         Stop();
@@ -49,16 +82,44 @@ bool SimulatorProcess::Start(const QString& folder, int port, const QStringList&
     return true;
 }
 
-bool SimulatorProcess::Stop() {
-    if (m_process.state() == QProcess::NotRunning)
-        return m_process.exitStatus() == QProcess::NormalExit && m_process.exitCode() == 0;
-    ::kill(pid_t(m_process.processId()), SIGTERM);
-    if (!m_process.waitForFinished(5000)) {
-        m_process.kill();
-        m_process.waitForFinished(5000);
-        return false;
+bool SimulatorProcess::ReadFirstLine(QByteArray& line, int timeoutMs) {
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!line.contains('\n')) {
+        pollfd fd{m_output, POLLIN, 0};
+        const int ready = ::poll(&fd, 1, int(deadline.remainingTime()));
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready <= 0)
+            return false;
+        char buffer[256];
+        const ssize_t count = ::read(m_output, buffer, sizeof buffer);
+        if (count <= 0)
+            return false;
+        line.append(buffer, count);
     }
-    return m_process.exitStatus() == QProcess::NormalExit && m_process.exitCode() == 0;
+    return true;
+}
+
+bool SimulatorProcess::Stop() {
+    if (m_pid > 0) {
+        ::kill(m_pid, SIGTERM);
+        int status = 0;
+        const QDeadlineTimer deadline(5000);
+        pid_t done = 0;
+        while ((done = ::waitpid(m_pid, &status, WNOHANG)) == 0 && !deadline.hasExpired())
+            QThread::msleep(2);
+        if (done == 0) {
+            ::kill(m_pid, SIGKILL);
+            ::waitpid(m_pid, &status, 0);
+        }
+        m_exitedCleanly = done == m_pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        m_pid = -1;
+    }
+    if (m_output >= 0) {
+        ::close(m_output);
+        m_output = -1;
+    }
+    return m_exitedCleanly;
 }
 
 QStringList SimulatorProcess::LogLines() const {

@@ -13,6 +13,7 @@
 #include <deque>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 namespace {
@@ -210,6 +211,12 @@ int main(int argc, char** argv) {
     if (!InstallSignals()) {
         std::fprintf(stderr, "%s: cannot install signal handlers\n", program.c_str());
         return 1;
+    }
+    if (options.exitWithParent) {
+        // A test that dies must not leave its boards behind. The parent may be gone already.
+        const pid_t parent = ::getppid();
+        if (::prctl(PR_SET_PDEATHSIG, SIGTERM) != 0 || parent == 1)
+            return 1;
     }
     char folder[PATH_MAX];
     if (::realpath(options.folder.c_str(), folder) == nullptr) {

@@ -71,6 +71,7 @@ private slots:
     void removesLinkOnSignal_data();
     void removesLinkOnSignal();
     void replacesStaleLink();
+    void endsWithItsParent();
 
 private:
     bool Start(QProcess& process, const QTemporaryDir& dir, const QStringList& extra, int port = 4);
@@ -223,6 +224,17 @@ void TestBoardSimulator::replacesStaleLink() {
     QCOMPARE(line.Receive(200), QByteArray("\x0D"));
     process.terminate();
     QVERIFY(process.waitForFinished(5000));
+}
+
+void TestBoardSimulator::endsWithItsParent() {
+    QTemporaryDir dir;
+    const QString link = dir.filePath("ports/COM5");
+    QProcess shell;
+    shell.start("/bin/sh", {"-c", "\"$0\" --dir \"$1\" --port 5 --exit-with-parent & sleep 1",
+                            SimulatorPath, dir.path()});
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(link).isSymLink(), 5000);
+    QVERIFY(shell.waitForFinished(5000));
+    QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo(link).isSymLink(), 5000);
 }
 
 QTEST_GUILESS_MAIN(TestBoardSimulator)
