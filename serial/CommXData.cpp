@@ -24,8 +24,14 @@ void ProcessEvents() {
 void TCustomCommX::StartWorkers() {
     if (!m_open)
         return;
-    // Never leave running workers behind unreferenced.
+    // Never leave running workers behind unreferenced. Stopping them ended the port's
+    // event waits and cleared its event mask; the new receive worker needs both again.
+    const bool restarting = m_transThread || m_receiveThread;
     StopWorkers();
+    if (restarting) {
+        m_device->ResumeWait();
+        m_device->SetCommMask(CommEventMask);
+    }
     // No character time below 10 baud.
     if (m_bitRate < 10)
         throw ECommError(QString::fromUtf8(MsgTransThread));

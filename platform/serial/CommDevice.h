@@ -146,8 +146,9 @@ public:
     // Blocks until one of the masked events (or EV_GONE, once) happens, or until
     // CancelWait or SetCommMask ends the wait; returns the events, 0 when ended.
     virtual std::uint32_t WaitCommEvent() = 0;
-    // Ends the current and every later WaitCommEvent until the port is opened again.
+    // Ends the current and every later WaitCommEvent until ResumeWait or the next Open.
     virtual void CancelWait() = 0;
+    virtual void ResumeWait() = 0;
     // Returns and clears the line error bits; fills the queue status.
     virtual bool ClearCommError(std::uint32_t* errors, COMSTAT* stat) = 0;
     virtual bool EscapeCommFunction(std::uint32_t function) = 0;

@@ -288,6 +288,12 @@ void TFakeCommDevice::CancelWait() {
     m_changed.notify_all();
 }
 
+void TFakeCommDevice::ResumeWait() {
+    std::lock_guard lock(m_mutex);
+    RecordLocked("ResumeWait");
+    m_cancelled = false;
+}
+
 bool TFakeCommDevice::ClearCommError(std::uint32_t* errors, COMSTAT* stat) {
     std::lock_guard lock(m_mutex);
     if (!RecordLocked("ClearCommError") || m_gone)

@@ -491,6 +491,10 @@ void TTermiosCommDevice::CancelWait() {
     Wake(m_wakeFd);
 }
 
+void TTermiosCommDevice::ResumeWait() {
+    m_cancelled = false;
+}
+
 bool TTermiosCommDevice::ClearCommError(std::uint32_t* errors, COMSTAT* stat) {
     std::lock_guard lock(m_mutex);
     const int fd = m_fd;

@@ -35,6 +35,7 @@ public:
     bool SetCommMask(std::uint32_t mask) override;
     std::uint32_t WaitCommEvent() override;
     void CancelWait() override;
+    void ResumeWait() override;
     bool ClearCommError(std::uint32_t* errors, COMSTAT* stat) override;
     bool EscapeCommFunction(std::uint32_t function) override;
 

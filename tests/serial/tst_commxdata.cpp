@@ -78,6 +78,7 @@ private slots:
     void halfDuplexRts_data();
     void halfDuplexRts();
     void closeWhileWorkersNotify();
+    void startWorkersAgain();
 };
 
 void TstCommXData::writeNothing_data() {
@@ -529,6 +530,29 @@ void TstCommXData::closeWhileWorkersNotify() {
     // After Close returned no worker touched the port again.
     QCOMPARE(port.fake->Calls(true).size(), callsAtClose);
     QCOMPARE(port.comm->PendingBytes(), 0);
+}
+
+void TstCommXData::startWorkersAgain() {
+    TFakePort port;
+    port.comm->StartWorkers(); // closed: nothing to start
+    QVERIFY(!port.comm->SendChar(1));
+    QCOMPARE(port.comm->CharTime(), 0);
+
+    OpenOrFail(*port.comm);
+    port.fake->HoldWrites(true);
+    QVERIFY(port.comm->SendString("held"));
+    QTRY_COMPARE(port.fake->WritesWaiting(), 1);
+    // The old workers are stopped (their held write given up), new ones take over.
+    port.comm->StartWorkers();
+    QCOMPARE(port.comm->PendingChunks(), 0);
+    QCOMPARE(port.comm->CharTime(), 2);
+    port.fake->HoldWrites(false);
+    QVERIFY(port.comm->SendString("new"));
+    QTRY_COMPARE(port.fake->Written(), (Bytes{'n', 'e', 'w'}));
+    int received = 0;
+    port.comm->SetOnReceive([&](QObject*, int) { ++received; });
+    port.fake->PushInput({1});
+    QTRY_COMPARE(received, 1);
 }
 
 QTEST_GUILESS_MAIN(TstCommXData)

@@ -305,7 +305,12 @@ void TstTermiosCommDevice::lineEventWait() {
     device.CancelWait();
     QCOMPARE(second.wait_for(std::chrono::seconds(2)), std::future_status::ready);
     QCOMPARE(second.get(), 0u);
-    QCOMPARE(device.WaitCommEvent(), 0u); // stays ended until opened again
+    QCOMPARE(device.WaitCommEvent(), 0u); // stays ended until resumed
+    device.ResumeWait();
+    auto third = std::async(std::launch::async, [&] { return device.WaitCommEvent(); });
+    QVERIFY(pty.WriteMaster("y"));
+    QCOMPARE(third.wait_for(std::chrono::seconds(2)), std::future_status::ready);
+    QCOMPARE(third.get(), EV_RXCHAR);
 }
 
 void TstTermiosCommDevice::purgeReceive() {
