@@ -117,28 +117,29 @@ command (F4, flags, play number, checksum) with 06, and a command with a wrong
 checksum with 15. Every play number it plays is logged, one line each, with a
 time stamp. It runs until Ctrl+C (or SIGTERM) and then removes its link.
 
-Trying the panel without a robot:
-  1. )" + programName +
-           R"( --dir build/app --port 3
-  2. in another terminal: make run
+Trying the panel without a robot (in the source folder):
+  1. make run               builds everything and starts the panel
+  2. in another terminal:
+       build/tools/board_simulator/)" + programName + R"( --dir build/app --port 3
   3. in the panel's property editor choose COM3 as the link, leave edit mode,
      and press a button with a play number: the simulator logs it, e.g.
        2026-12-08 16:50:00.123 play 0 (motion 1) flags 01
 
 Options:
-  -d, --dir DIR        folder that gets ports/COMn (default: current folder);
-                       use the folder of the panel's executable
-  -p, --port N         COM port number, 1 to 30 (default 1)
-      --silent         answer nothing at all (a board that is switched off)
-      --nak            answer every play command with 15 (refused)
-      --probe-only     answer the probe byte but not the play commands
-      --delay MS       wait MS milliseconds before each reply (default 0)
-      --probe-reply B  byte sent back for the probe, e.g. 0x00 (default 0x0D)
-      --probe-bytes N  send N bytes back for each probe (default 1)
-      --log FILE       append the log to FILE instead of standard output
-      --trace          also log every probe, command and reply, in hex
-      --exit-with-parent  end when the program that started it ends (for tests)
-  -h, --help           show this text
+  -d, --dir DIR         folder that gets ports/COMn (default: current folder);
+                        use the folder of the panel's executable
+  -p, --port N          COM port number, 1 to 30 (default 1)
+      --silent          answer nothing at all (a board that is switched off)
+      --nak             answer every play command with 15 (refused)
+      --probe-only      answer the probe byte but not the play commands
+      --delay MS        wait MS milliseconds before each reply (default 0)
+      --probe-reply B   byte sent back for the probe, e.g. 0x00 (default 0x0D)
+      --probe-bytes N   send N bytes back for each probe (default 1)
+      --log FILE        append the log to FILE instead of standard output
+      --trace           also log every probe, command and reply, in hex
+      --exit-with-parent
+                        end when the program that started it ends (for tests)
+  -h, --help            show this text
 )";
 }
 
