@@ -3,6 +3,9 @@
 #include "CommX.h"
 #include "MessageBox.h"
 
+#include <QLibraryInfo>
+#include <QTranslator>
+
 #include <exception>
 
 namespace {
@@ -19,6 +22,11 @@ void ReportUnhandled(const QString& detail) {
 TTapdeckApplication::TTapdeckApplication(int& argc, char** argv) : QApplication(argc, argv) {
     // The main window's close ends the program; the tool window never keeps it alive.
     setQuitOnLastWindowClosed(false);
+    // The interface is Japanese: Qt's own texts (box buttons, file dialogs) too.
+    auto* qtTexts = new QTranslator(this);
+    if (qtTexts->load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"),
+                      QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        installTranslator(qtTexts);
 }
 
 void TTapdeckApplication::SetTitle(const QString& title) {

@@ -2,7 +2,9 @@
 #include "Program.h"
 #include "TapdeckApplication.h"
 
+#include <QAbstractButton>
 #include <QFile>
+#include <QMessageBox>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -39,6 +41,8 @@ private slots:
     void signalDuringAStartUpBoxClosesOnceRunning();
     void exceptionInHandlerIsReportedAndTheProgramGoesOn();
     void titleIsTheApplicationsAndNotTheWindows();
+    void standardButtonsSpeakJapanese_data();
+    void standardButtonsSpeakJapanese();
 };
 
 void TestStartUp::programCreatesTheWindowsInOrder() {
@@ -144,6 +148,24 @@ void TestStartUp::titleIsTheApplicationsAndNotTheWindows() {
     QCOMPARE(panel.windowTitle(), QString("Panel A"));
     QVERIFY(panel.windowHandle());
     QCOMPARE(panel.windowHandle()->title(), QString("Panel A"));
+}
+
+void TestStartUp::standardButtonsSpeakJapanese_data() {
+    QTest::addColumn<int>("button");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("cancel") << int(QMessageBox::Cancel) << QString("キャンセル");
+    QTest::newRow("yes") << int(QMessageBox::Yes) << QString("はい");
+    QTest::newRow("no") << int(QMessageBox::No) << QString("いいえ");
+}
+
+void TestStartUp::standardButtonsSpeakJapanese() {
+    QFETCH(int, button);
+    QFETCH(QString, text);
+    QMessageBox box;
+    box.setStandardButtons(QMessageBox::StandardButton(button));
+    QAbstractButton* shown = box.button(QMessageBox::StandardButton(button));
+    QVERIFY(shown);
+    QCOMPARE(shown->text().remove(QLatin1Char('&')).section(QLatin1Char('('), 0, 0), text);
 }
 
 int main(int argc, char** argv) {
