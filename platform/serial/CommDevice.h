@@ -124,7 +124,8 @@ struct CommIo {
 };
 
 // All calls are thread-safe. The serial component calls configuration and reads from the
-// GUI thread, writes from its transmit worker and WaitCommEvent from its receive worker.
+// GUI thread, writes from its transmit worker (WriteNow from the GUI thread while nothing
+// is queued for the worker) and WaitCommEvent from its receive worker.
 class ICommDevice {
 public:
     virtual ~ICommDevice() = default;
@@ -159,6 +160,9 @@ public:
     // Waits until the write completes (Done, also when cut short by the write time-out,
     // with the count written) or fails (aborted by a transmit purge, device gone).
     virtual CommIoStatus WaitWrite(CommIo& io) = 0;
+    // Hands the driver what it takes at once, never waiting: the number of bytes taken
+    // (0 when its queue is full), or -1 on an error.
+    virtual int WriteNow(const void* data, int count) = 0;
     // Waits until the bytes written so far have left the port, at most timeoutMs
     // (or until a transmit purge).
     virtual void WaitTransmitted(int timeoutMs) = 0;

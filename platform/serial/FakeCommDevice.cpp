@@ -150,6 +150,11 @@ void TFakeCommDevice::HoldWrites(bool hold) {
     m_changed.notify_all();
 }
 
+void TFakeCommDevice::LimitWriteNow(int bytes) {
+    std::lock_guard lock(m_mutex);
+    m_writeNowRoom = bytes < 0 ? -1 : bytes;
+}
+
 bool TFakeCommDevice::Open(int portNo) {
     std::lock_guard lock(m_mutex);
     if (!RecordLocked("Open", std::to_string(portNo)) || m_open)
@@ -319,9 +324,9 @@ bool TFakeCommDevice::EscapeCommFunction(std::uint32_t function) {
     return true;
 }
 
-void TFakeCommDevice::CompleteWriteLocked(const CommIo& io) {
-    const auto* bytes = static_cast<const std::uint8_t*>(io.buffer);
-    const Bytes chunk(bytes, bytes + io.count);
+void TFakeCommDevice::CompleteWriteLocked(const void* data, int count) {
+    const auto* bytes = static_cast<const std::uint8_t*>(data);
+    const Bytes chunk(bytes, bytes + count);
     m_written.insert(m_written.end(), chunk.begin(), chunk.end());
     if (m_reply) {
         const Bytes reply = m_reply(chunk);
@@ -342,7 +347,7 @@ CommIoStatus TFakeCommDevice::StartWrite(CommIo& io) {
         return CommIoStatus::Failed;
     if (m_hold)
         return CommIoStatus::Pending;
-    CompleteWriteLocked(io);
+    CompleteWriteLocked(io.buffer, io.count);
     io.transferred = io.count;
     return CommIoStatus::Done;
 }
@@ -357,9 +362,23 @@ CommIoStatus TFakeCommDevice::WaitWrite(CommIo& io) {
     RecordLocked("WaitWrite", ok ? "done" : "failed");
     if (!ok)
         return CommIoStatus::Failed;
-    CompleteWriteLocked(io);
+    CompleteWriteLocked(io.buffer, io.count);
     io.transferred = io.count;
     return CommIoStatus::Done;
+}
+
+int TFakeCommDevice::WriteNow(const void* data, int count) {
+    std::lock_guard lock(m_mutex);
+    if (!RecordLocked("WriteNow", std::to_string(count)) || !m_open || m_gone || !data || count < 0)
+        return -1;
+    int taken = m_hold ? 0 : count;
+    if (m_writeNowRoom >= 0) {
+        taken = std::min(taken, m_writeNowRoom);
+        m_writeNowRoom -= taken;
+    }
+    if (taken > 0)
+        CompleteWriteLocked(data, taken);
+    return taken;
 }
 
 void TFakeCommDevice::WaitTransmitted(int timeoutMs) {

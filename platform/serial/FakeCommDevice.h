@@ -35,7 +35,7 @@ public:
     std::int32_t OutQueue() const;
     std::uint32_t Mask() const;
     Bytes Written() const;               // bytes of completed writes, in order
-    std::vector<int> WriteSizes() const; // count of every StartWrite
+    std::vector<int> WriteSizes() const; // count of every StartWrite (not WriteNow)
     bool Rts() const;
     bool Dtr() const;
     int WritesWaiting() const; // writes held in WaitWrite
@@ -51,8 +51,12 @@ public:
     void InjectLineEvent(std::uint32_t events, std::uint32_t errors, const Bytes& input = {});
     // Unplugged: every transfer fails from now on, the event wait reports EV_GONE once.
     void Vanish();
-    // Held writes stay Pending until released (Done) or purged (Failed).
+    // Held writes stay Pending until released (Done) or purged (Failed); WriteNow takes
+    // nothing while writes are held.
     void HoldWrites(bool hold);
+    // WriteNow takes at most this many more bytes in all, then nothing, as a driver
+    // queue that fills up; -1: no limit.
+    void LimitWriteNow(int bytes);
     // Bytes that arrive with nothing waiting are kept here (queue status cbInQue).
     int InputWaiting() const;
 
@@ -74,13 +78,14 @@ public:
     bool EscapeCommFunction(std::uint32_t function) override;
     CommIoStatus StartWrite(CommIo& io) override;
     CommIoStatus WaitWrite(CommIo& io) override;
+    int WriteNow(const void* data, int count) override;
     void WaitTransmitted(int timeoutMs) override;
     CommIoStatus StartRead(CommIo& io) override;
     CommIoStatus ContinueRead(CommIo& io, int waitMs) override;
 
 private:
     bool RecordLocked(const std::string& name, const std::string& args = {});
-    void CompleteWriteLocked(const CommIo& io);
+    void CompleteWriteLocked(const void* data, int count);
     void TakeInputLocked(CommIo& io);
     std::int64_t NowNs() const;
 
@@ -108,6 +113,7 @@ private:
     bool m_gone = false;
     bool m_goneReported = false;
     bool m_hold = false;
+    int m_writeNowRoom = -1;
     int m_writesWaiting = 0;
     bool m_rts = false;
     bool m_dtr = false;

@@ -592,6 +592,16 @@ CommIoStatus TTermiosCommDevice::StartWrite(CommIo& io) {
     return io.transferred == io.count ? CommIoStatus::Done : CommIoStatus::Pending;
 }
 
+int TTermiosCommDevice::WriteNow(const void* data, int count) {
+    if (m_fd < 0 || m_gone || !data || count < 0)
+        return -1;
+    // The descriptor is non-blocking: a full driver queue takes what fits, then nothing.
+    CommIo io;
+    io.buffer = const_cast<void*>(data);
+    io.count = count;
+    return WriteSome(io) ? io.transferred : -1;
+}
+
 CommIoStatus TTermiosCommDevice::WaitWrite(CommIo& io) {
     for (;;) {
         if (io.abortGeneration != m_txAbortGeneration || m_gone || m_fd < 0)

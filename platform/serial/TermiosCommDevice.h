@@ -41,6 +41,7 @@ public:
 
     CommIoStatus StartWrite(CommIo& io) override;
     CommIoStatus WaitWrite(CommIo& io) override;
+    int WriteNow(const void* data, int count) override;
     void WaitTransmitted(int timeoutMs) override;
     CommIoStatus StartRead(CommIo& io) override;
     CommIoStatus ContinueRead(CommIo& io, int waitMs) override;
