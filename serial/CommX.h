@@ -114,6 +114,10 @@ public:
 
     // Data path; never raises. Write and Read let the Qt event loop run while they wait,
     // so callers may be re-entered there.
+    // Write: while nothing is queued for the transmit worker (and outside the half-duplex
+    // modes, where the worker turns the line), the port gets what it takes at once from
+    // the calling thread; the rest goes to the worker. The caller never waits for the
+    // device, and successive writes keep their order.
     virtual bool Write(const void* data, int count);
     virtual int Read(void* buffer, int count);
     bool SendChar(unsigned char c);
@@ -144,6 +148,9 @@ private:
     void StopWorkers();
     void ReportLineErrors();
     void CountOff(int bytes);
+    bool MayWriteAtOnce() const;
+    int WriteAtOnce(const unsigned char* bytes, int size);
+    bool QueueChunk(const unsigned char* bytes, int size);
     void HandleNotification(int message, std::uint32_t param, std::uint64_t generation);
 
     std::unique_ptr<ICommDevice> m_device;

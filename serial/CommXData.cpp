@@ -1,5 +1,5 @@
-// The data path of the serial port component: sending through the transmit worker,
-// reading on the GUI thread, purging, and starting the workers.
+// The data path of the serial port component: sending at once or through the transmit
+// worker, reading on the GUI thread, purging, and starting the workers.
 
 #include "CommNotifier.h"
 #include "CommThreads.h"
@@ -83,6 +83,51 @@ bool TCustomCommX::PostChunk(std::vector<unsigned char>&& chunk) {
     return m_transThread && m_transThread->Post(std::move(chunk));
 }
 
+bool TCustomCommX::MayWriteAtOnce() const {
+    // In the half-duplex modes the worker turns the line round every burst.
+    const TCommFlowCtrls mode = FlowCtrl();
+    return mode != cfcHalfHigh && mode != cfcHalfLow;
+}
+
+// Returns how many of the bytes are done with: those the port took at once, or all of
+// them when the write failed; failed bytes are given up after reporting, as the worker
+// gives up a chunk.
+int TCustomCommX::WriteAtOnce(const unsigned char* bytes, int size) {
+    int taken = 0;
+    {
+        std::lock_guard lock(m_writeLock);
+        taken = m_device->WriteNow(bytes, size);
+    }
+    if (taken >= 0)
+        return std::min(taken, size);
+    // Through the notifier, as from the worker: no handler runs inside Write.
+    ReportCommLineErrors(*m_device, *m_notifier, m_openGeneration);
+    return size;
+}
+
+// Hands a copy of the bytes to the transmit worker; false when it could not be handed
+// over. Bytes that cannot be copied are skipped.
+bool TCustomCommX::QueueChunk(const unsigned char* bytes, int size) {
+    std::vector<unsigned char> chunk;
+    try {
+        chunk.assign(bytes, bytes + size);
+    } catch (const std::bad_alloc&) {
+        return true;
+    }
+    {
+        std::lock_guard lock(m_countLock);
+        m_pendingBytes += size;
+        ++m_pendingChunks;
+    }
+    // A chunk that was not handed over must not stay counted, or Write and PurgeTrans
+    // would wait for it forever.
+    if (!PostChunk(std::move(chunk))) {
+        CountOff(size);
+        return false;
+    }
+    return true;
+}
+
 bool TCustomCommX::Write(const void* data, int count) {
     if (count == 0)
         return true;
@@ -94,6 +139,7 @@ bool TCustomCommX::Write(const void* data, int count) {
         // The port may be closed, or closed and opened again, by a handler run below.
         if (!m_open || generation != m_openGeneration || !m_transThread)
             return false;
+        bool idle = false;
         {
             std::unique_lock lock(m_countLock);
             if (m_pendingChunks >= MaxPendingChunks) {
@@ -105,29 +151,15 @@ bool TCustomCommX::Write(const void* data, int count) {
                                         [this] { return m_pendingChunks < MaxPendingChunks; });
                 continue;
             }
+            idle = m_pendingChunks == 0;
         }
         // A chunk size below 1 would never get through the data.
         const int size = std::min(count, std::max(1, BufLenTrans()));
-        std::vector<unsigned char> chunk;
-        bool allocated = true;
-        try {
-            chunk.assign(bytes, bytes + size);
-        } catch (const std::bad_alloc&) {
-            allocated = false; // these bytes are skipped, the rest still goes
-        }
-        if (allocated) {
-            {
-                std::lock_guard lock(m_countLock);
-                m_pendingBytes += size;
-                ++m_pendingChunks;
-            }
-            // A chunk that was not handed over must not stay counted, or Write and
-            // PurgeTrans would wait for it forever.
-            if (!PostChunk(std::move(chunk))) {
-                CountOff(size);
-                return false;
-            }
-        }
+        // Nothing queued: every earlier byte is with the driver already (only this thread
+        // queues), so these may follow at once, without a wake-up of the worker.
+        const int done = idle && MayWriteAtOnce() ? WriteAtOnce(bytes, size) : 0;
+        if (done < size && !QueueChunk(bytes + done, size - done))
+            return false;
         bytes += size;
         count -= size;
     }

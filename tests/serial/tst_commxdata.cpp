@@ -1,6 +1,6 @@
-// The data path of the serial port component on a fake device: Write and its chunks and
-// back-pressure, Read and its time-outs, PurgeTrans, half-duplex RTS, and Close while the
-// workers are busy.
+// The data path of the serial port component on a fake device: Write at once or in chunks
+// through the worker and its back-pressure, Read and its time-outs, PurgeTrans,
+// half-duplex RTS, and Close while the workers are busy.
 
 #include "FakePort.h"
 
@@ -9,7 +9,9 @@
 #include <QThread>
 #include <QTimer>
 
+#include <algorithm>
 #include <atomic>
+#include <climits>
 #include <thread>
 
 namespace {
@@ -28,11 +30,12 @@ Bytes Pattern(int size) {
     return bytes;
 }
 
-// A component whose hand-over to the transmit worker fails for the chosen chunks.
+// A component that counts the chunks handed to the transmit worker, and fails the
+// hand-over from the chosen chunk on.
 class TRefusingCommX : public TCommX {
 public:
     using TCommX::TCommX;
-    int refuseFrom = 1; // 1-based number of the first chunk refused
+    int refuseFrom = INT_MAX; // 1-based number of the first chunk refused
     int posted = 0;
 
 protected:
@@ -42,6 +45,15 @@ protected:
         return TCommX::PostChunk(std::move(chunk));
     }
 };
+
+bool HasCall(const Strings& calls, const std::string& text) {
+    return std::find(calls.begin(), calls.end(), text) != calls.end();
+}
+
+int CountCalls(const Strings& calls, const std::string& prefix) {
+    return int(std::count_if(calls.begin(), calls.end(),
+                             [&](const std::string& call) { return call.rfind(prefix, 0) == 0; }));
+}
 
 qint64 MsBetween(const TFakeCommDevice::Call& a, const TFakeCommDevice::Call& b) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(b.at - a.at).count();
@@ -58,10 +70,15 @@ private slots:
     void sendCharAndString();
     void chunks_data();
     void chunks();
+    void atOnceWhenIdle_data();
+    void atOnceWhenIdle();
+    void partTakenAtOnce_data();
+    void partTakenAtOnce();
     void bytesStayInOrder();
     void writeWaitsAtThirtyTwoChunks();
     void writeEndsWhenClosedDuringWait();
     void failedHandOverNotCounted();
+    void failedWriteReported_data();
     void failedWriteReported();
     void readAtOnce();
     void readTimeOut();
@@ -146,6 +163,7 @@ void TstCommXData::chunks() {
     TFakePort port;
     port.comm->SetBufLenTrans(bufLenTrans); // the fake takes any queue size
     OpenOrFail(*port.comm);
+    // Held: the port takes nothing at once, so every chunk goes to the worker.
     port.fake->HoldWrites(true);
     const Bytes data = Pattern(count);
     QVERIFY(port.comm->Write(data.data(), count));
@@ -160,17 +178,112 @@ void TstCommXData::chunks() {
     QCOMPARE(port.fake->Written(), data);
 }
 
+void TstCommXData::atOnceWhenIdle_data() {
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<bool>("queued"); // a chunk waits for the worker already
+    QTest::addColumn<bool>("atOnce");
+    QTest::newRow("cfcNone") << int(cfcNone) << false << true;
+    QTest::newRow("cfcRtsCts") << int(cfcRtsCts) << false << true;
+    QTest::newRow("cfcDtrDsr") << int(cfcDtrDsr) << false << true;
+    QTest::newRow("cfcXonXoff") << int(cfcXonXoff) << false << true;
+    QTest::newRow("cfcHalfHigh") << int(cfcHalfHigh) << false << false;
+    QTest::newRow("cfcHalfLow") << int(cfcHalfLow) << false << false;
+    QTest::newRow("chunk queued") << int(cfcNone) << true << false;
+}
+
+void TstCommXData::atOnceWhenIdle() {
+    QFETCH(int, mode);
+    QFETCH(bool, queued);
+    QFETCH(bool, atOnce);
+    auto device = std::make_unique<TFakeCommDevice>();
+    TFakeCommDevice* fake = device.get();
+    TRefusingCommX comm(nullptr, std::move(device));
+    comm.SetFlowCtrl(TCommFlowCtrls(mode));
+    OpenOrFail(comm);
+    Bytes expected;
+    if (queued) {
+        fake->HoldWrites(true);
+        QVERIFY(comm.SendString("first"));
+        QTRY_COMPARE(fake->WritesWaiting(), 1);
+        expected = {'f', 'i', 'r', 's', 't'};
+    }
+    fake->ClearCalls();
+    const int postedBefore = comm.posted;
+    QVERIFY(comm.SendString("second"));
+    QCOMPARE(HasCall(fake->Calls(), "WriteNow 6"), atOnce);
+    QCOMPARE(comm.posted - postedBefore, atOnce ? 0 : 1);
+    if (atOnce) {
+        // On the line when Write returns, and never counted as queued.
+        QCOMPARE(fake->Written(), (Bytes{'s', 'e', 'c', 'o', 'n', 'd'}));
+        QCOMPARE(comm.PendingChunks(), 0);
+        QCOMPARE(comm.PendingBytes(), 0);
+        QCOMPARE(CountCalls(fake->Calls(), "StartWrite"), 0);
+    }
+    fake->HoldWrites(false);
+    expected.insert(expected.end(), {'s', 'e', 'c', 'o', 'n', 'd'});
+    QTRY_COMPARE(fake->Written(), expected);
+    QTRY_COMPARE(comm.PendingChunks(), 0);
+    QCOMPARE(comm.PendingBytes(), 0);
+}
+
+void TstCommXData::partTakenAtOnce_data() {
+    QTest::addColumn<int>("count");
+    QTest::addColumn<int>("room");          // what the port takes at once; -1: everything
+    QTest::addColumn<QList<int>>("queued"); // the chunks the worker writes
+    // BufLenTrans 2048.
+    QTest::newRow("part of one chunk") << 10 << 3 << QList<int>{7};
+    QTest::newRow("all but one byte") << 2048 << 2047 << QList<int>{1};
+    QTest::newRow("nothing taken") << 10 << 0 << QList<int>{10};
+    QTest::newRow("second chunk cut") << 5000 << 3000 << QList<int>{1096, 904};
+    QTest::newRow("everything taken") << 5000 << -1 << QList<int>{};
+}
+
+void TstCommXData::partTakenAtOnce() {
+    QFETCH(int, count);
+    QFETCH(int, room);
+    QFETCH(QList<int>, queued);
+    TFakePort port;
+    OpenOrFail(*port.comm);
+    port.fake->ClearCalls();
+    port.fake->LimitWriteNow(room);
+    const Bytes data = Pattern(count);
+    QVERIFY(port.comm->Write(data.data(), count));
+    const Strings calls = port.fake->Calls();
+    QVERIFY(!calls.empty());
+    QCOMPARE(QString::fromStdString(calls.front()),
+             QString("WriteNow %1").arg(std::min(count, 2048)));
+    QTRY_COMPARE(port.comm->PendingChunks(), 0);
+    QCOMPARE(port.comm->PendingBytes(), 0);
+    // The worker wrote exactly what the port did not take, after it.
+    const std::vector<int> sizes = port.fake->WriteSizes();
+    QCOMPARE(QList<int>(sizes.begin(), sizes.end()), queued);
+    QCOMPARE(port.fake->Written(), data);
+}
+
 void TstCommXData::bytesStayInOrder() {
     TFakePort port;
-    port.comm->SetBufLenTrans(7);
+    // Small chunks, but fewer than 32 behind the held write, or Write would wait for it.
+    port.comm->SetBufLenTrans(16);
     OpenOrFail(*port.comm);
     Bytes expected;
-    for (int i = 0; i < 20; ++i) {
-        const Bytes part = Pattern(i * 3 + 1);
+    for (int i = 0; i < 30; ++i) {
+        // Written at once, then queued behind a held write, then both while the queue
+        // drains, then partly at once.
+        if (i == 8)
+            port.fake->HoldWrites(true);
+        if (i == 16)
+            port.fake->HoldWrites(false);
+        if (i == 22)
+            port.fake->LimitWriteNow(5);
+        Bytes part(std::size_t(i * 3 + 1));
+        for (std::size_t k = 0; k < part.size(); ++k)
+            part[k] = std::uint8_t(i * 31 + int(k));
         expected.insert(expected.end(), part.begin(), part.end());
         QVERIFY(port.comm->Write(part.data(), int(part.size())));
     }
     QTRY_COMPARE(port.fake->Written(), expected);
+    QVERIFY(CountCalls(port.fake->Calls(), "WriteNow") > 0);
+    QVERIFY(!port.fake->WriteSizes().empty());
 }
 
 void TstCommXData::writeWaitsAtThirtyTwoChunks() {
@@ -225,10 +338,14 @@ void TstCommXData::failedHandOverNotCounted() {
     comm.refuseFrom = 2;
     comm.SetBufLenTrans(100);
     OpenOrFail(comm);
+    // The port takes 30 bytes at once, the worker gets the rest of the first chunk, and
+    // the second chunk is refused.
+    fake->LimitWriteNow(30);
     const Bytes data = Pattern(250);
     // Bytes that did not reach the worker are not reported as handed over.
     QVERIFY(!comm.Write(data.data(), 250));
-    QTRY_COMPARE(fake->Written().size(), std::size_t(100));
+    QCOMPARE(comm.posted, 2);
+    QTRY_COMPARE(fake->Written(), Bytes(data.begin(), data.begin() + 100));
     QTRY_COMPARE(comm.PendingChunks(), 0);
     QCOMPARE(comm.PendingBytes(), 0);
     QElapsedTimer timer;
@@ -239,19 +356,41 @@ void TstCommXData::failedHandOverNotCounted() {
     QVERIFY(timer.elapsed() < 2000);
 }
 
+void TstCommXData::failedWriteReported_data() {
+    QTest::addColumn<bool>("atOnce");
+    QTest::newRow("written at once") << true;
+    QTest::newRow("written by the worker") << false;
+}
+
 void TstCommXData::failedWriteReported() {
+    QFETCH(bool, atOnce);
     TFakePort port;
     QList<int> states;
     port.comm->SetOnError([&](QObject*, int state) { states << state; });
     OpenOrFail(*port.comm);
-    port.fake->Refuse("StartWrite", 1);
+    if (atOnce) {
+        port.fake->Refuse("WriteNow", 1);
+    } else {
+        port.fake->LimitWriteNow(0);
+        port.fake->Refuse("StartWrite", 1);
+    }
     port.fake->InjectLineEvent(0, CE_FRAME);
     QVERIFY(port.comm->SendString("lost"));
+    if (atOnce) {
+        // Given up at once: nothing stays counted, and the report comes through the
+        // event loop as from the worker, not inside Write.
+        QCOMPARE(port.comm->PendingChunks(), 0);
+        QCOMPARE(port.comm->PendingBytes(), 0);
+        QVERIFY(states.isEmpty());
+    }
     QVERIFY(port.comm->SendString("next"));
     QTRY_COMPARE(states, QList<int>{8});
     QTRY_COMPARE(port.comm->PendingChunks(), 0);
-    // The failed chunk is given up; the worker goes on with the next one.
-    QCOMPARE(port.fake->Written(), (Bytes{'n', 'e', 'x', 't'}));
+    QCOMPARE(port.comm->PendingBytes(), 0);
+    // The failed bytes are given up; the next ones still go.
+    QTRY_COMPARE(port.fake->Written(), (Bytes{'n', 'e', 'x', 't'}));
+    if (atOnce)
+        QCOMPARE(CountCalls(port.fake->Calls(), "StartWrite"), 0);
 }
 
 void TstCommXData::readAtOnce() {
@@ -375,8 +514,10 @@ void TstCommXData::readOnVanishedDevice() {
     QCOMPARE(n, -1);
     QVERIFY(timer.elapsed() < 1000);
     QCOMPARE(port.comm->Read(buffer, 1), -1);
-    QVERIFY(port.comm->SendChar(1)); // handed over; the worker gives it up
-    QTRY_COMPARE(port.comm->PendingChunks(), 0);
+    // Accepted; the write fails and the byte is given up without staying counted.
+    QVERIFY(port.comm->SendChar(1));
+    QCOMPARE(port.comm->PendingChunks(), 0);
+    QCOMPARE(port.comm->PendingBytes(), 0);
     timer.restart();
     port.comm->Close();
     QVERIFY(timer.elapsed() < 2000);
@@ -461,7 +602,7 @@ void TstCommXData::halfDuplexRts() {
         std::vector<TFakeCommDevice::Call> calls;
         for (const auto& call : port.fake->TimedCalls()) {
             if (call.text.rfind("Escape", 0) == 0 || call.text.rfind("StartWrite", 0) == 0 ||
-                call.text.rfind("WaitTransmitted", 0) == 0)
+                call.text.rfind("WriteNow", 0) == 0 || call.text.rfind("WaitTransmitted", 0) == 0)
                 calls.push_back(call);
         }
         return calls;
@@ -476,9 +617,11 @@ void TstCommXData::halfDuplexRts() {
     for (const auto& call : calls)
         texts.push_back(call.text);
     if (before.isEmpty()) {
-        QCOMPARE(Texts(texts), Texts(Strings{"StartWrite 2", "StartWrite 2", "StartWrite 2"}));
+        // Nothing to turn round: the port takes each chunk at once.
+        QCOMPARE(Texts(texts), Texts(Strings{"WriteNow 2", "WriteNow 2", "WriteNow 2"}));
         return;
     }
+    // The worker sends every chunk, between the turns of the line.
     QCOMPARE(Texts(texts),
              Texts(Strings{before.toStdString(), "StartWrite 2", "StartWrite 2", "StartWrite 2",
                            "WaitTransmitted 5000", after.toStdString()}));
@@ -504,8 +647,9 @@ void TstCommXData::closeWhileWorkersNotify() {
     });
     port.comm->SetBufLenTrans(8);
     OpenOrFail(*port.comm);
-    // Every write fails and reports, the line keeps raising errors, and Close comes in
-    // the middle of it without letting any event run.
+    // Every write of the worker fails and reports, the line keeps raising errors, and
+    // Close comes in the middle of it without letting any event run.
+    port.fake->LimitWriteNow(0);
     port.fake->Refuse("StartWrite", 0);
     std::atomic<bool> stop{false};
     std::thread line([&] {

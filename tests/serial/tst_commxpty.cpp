@@ -64,6 +64,7 @@ private slots:
     void openAppliesSettings();
     void openMissingPort();
     void dataBothWays();
+    void writeAtOnceThenQueued();
     void exchangeLikeAPress();
     void receiveEvent();
     void secondComponentRefused();
@@ -115,6 +116,35 @@ void TstCommXPty::dataBothWays() {
     QTRY_COMPARE(comm->ReceiveCount(), 5); // FF arrives doubled in the driver's queue
     QCOMPARE(comm->Read(buffer, 8), 4);
     QCOMPARE(QByteArray(reinterpret_cast<char*>(buffer), 4).toHex(' '), QByteArray("06 00 ff 15"));
+    comm->Close();
+}
+
+void TstCommXPty::writeAtOnceThenQueued() {
+    TPtyPair pty(5);
+    auto comm = MakeComm(pty);
+    comm->SetBufLenTrans(16384);
+    QCOMPARE(SelectPort(*comm, 5), QString());
+    // Idle line: the byte is with the driver when SendChar returns, nothing is queued.
+    QVERIFY(comm->SendChar(0x0D));
+    QCOMPARE(comm->PendingBytes(), 0);
+    QCOMPARE(pty.ReadMaster(1), QByteArray(1, 0x0D));
+
+    // More than the line holds while nobody reads the far end: the driver takes what
+    // fits at once, the worker gets the rest, and Write does not wait for the line.
+    QByteArray data(256 * 1024, '\0');
+    for (qsizetype i = 0; i < data.size(); ++i)
+        data[i] = char(i * 7 + i / 253);
+    QElapsedTimer timer;
+    timer.start();
+    QVERIFY(comm->SendString(data));
+    QVERIFY2(timer.elapsed() < 150, qPrintable(QString::number(timer.elapsed())));
+    const int queued = comm->PendingBytes();
+    QVERIFY2(queued > 0 && queued < data.size(), qPrintable(QString::number(queued)));
+    // A later write queues behind it instead of overtaking it.
+    QVERIFY(comm->SendString("end"));
+    QCOMPARE(comm->PendingBytes(), queued + 3);
+    QCOMPARE(pty.ReadMaster(int(data.size()) + 3, 5000), data + "end");
+    QTRY_COMPARE(comm->PendingBytes(), 0);
     comm->Close();
 }
 
@@ -208,8 +238,10 @@ void TstCommXPty::hangUpDuringRead() {
     timer.restart();
     QCOMPARE(comm->Read(buffer, 1), -1);
     QVERIFY(timer.elapsed() < 150);
+    // The write fails at once; the byte is given up and nothing stays counted.
     QVERIFY(comm->SendChar(1));
-    QTRY_COMPARE(comm->PendingChunks(), 0);
+    QCOMPARE(comm->PendingChunks(), 0);
+    QCOMPARE(comm->PendingBytes(), 0);
     timer.restart();
     comm->Close();
     QVERIFY(timer.elapsed() < 2000);

@@ -2,6 +2,7 @@
 
 #include <QTest>
 
+#include <algorithm>
 #include <future>
 
 namespace {
@@ -36,6 +37,8 @@ private slots:
     void refusesChosenCalls();
     void vanishes();
     void heldWriteEndsByPurge();
+    void writeNow_data();
+    void writeNow();
 };
 
 void TstFakeCommDevice::repliesToWrites() {
@@ -102,6 +105,53 @@ void TstFakeCommDevice::heldWriteEndsByPurge() {
     device.PurgeComm(PURGE_TXABORT | PURGE_TXCLEAR);
     QCOMPARE(write.get(), CommIoStatus::Failed);
     QVERIFY(device.Written().empty());
+}
+
+void TstFakeCommDevice::writeNow_data() {
+    QTest::addColumn<QString>("state");
+    QTest::addColumn<QList<int>>("taken"); // results of two WriteNow of 3 bytes
+    QTest::addColumn<int>("written");
+    QTest::newRow("free") << "free" << QList<int>{3, 3} << 6;
+    QTest::newRow("held") << "held" << QList<int>{0, 0} << 0;
+    QTest::newRow("room for 4") << "room" << QList<int>{3, 1} << 4;
+    QTest::newRow("refused once") << "refused" << QList<int>{-1, 3} << 3;
+    QTest::newRow("vanished") << "vanished" << QList<int>{-1, -1} << 0;
+    QTest::newRow("closed") << "closed" << QList<int>{-1, -1} << 0;
+}
+
+void TstFakeCommDevice::writeNow() {
+    QFETCH(QString, state);
+    QFETCH(QList<int>, taken);
+    QFETCH(int, written);
+    TFakeCommDevice device;
+    QVERIFY(device.Open(5));
+    int replies = 0;
+    device.SetReply([&](const Bytes&) {
+        ++replies;
+        return Bytes{};
+    });
+    if (state == "held")
+        device.HoldWrites(true);
+    if (state == "room")
+        device.LimitWriteNow(4);
+    if (state == "refused")
+        device.Refuse("WriteNow", 1);
+    if (state == "vanished")
+        device.Vanish();
+    if (state == "closed")
+        device.Close();
+    const Bytes bytes{1, 2, 3};
+    QList<int> results;
+    for (int i = 0; i < 2; ++i)
+        results << device.WriteNow(bytes.data(), 3);
+    QCOMPARE(results, taken);
+    QCOMPARE(int(device.Written().size()), written);
+    // Bytes taken count as completed writes; they are not StartWrite calls.
+    QCOMPARE(replies,
+             int(std::count_if(results.begin(), results.end(), [](int n) { return n > 0; })));
+    QVERIFY(device.WriteSizes().empty());
+    const std::vector<std::string> calls = device.Calls();
+    QCOMPARE(std::count(calls.begin(), calls.end(), std::string("WriteNow 3")), 2);
 }
 
 QTEST_GUILESS_MAIN(TstFakeCommDevice)

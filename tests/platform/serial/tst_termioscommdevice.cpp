@@ -74,6 +74,7 @@ private slots:
     void purgeAbortsPendingRead();
     void modemLinesIgnoredOnPty();
     void hangUp();
+    void writeNowTakesWhatFits();
     void closeEndsNothingPending();
 };
 
@@ -400,6 +401,44 @@ void TstTermiosCommDevice::hangUp() {
     timer.restart();
     device.Close();
     QVERIFY(timer.elapsed() < 1000);
+}
+
+void TstTermiosCommDevice::writeNowTakesWhatFits() {
+    TPtyPair pty(5);
+    TTermiosCommDevice device(pty.Folder().toStdString());
+    const char probe = 0x0D;
+    QCOMPARE(device.WriteNow(&probe, 1), -1); // closed
+    QVERIFY(device.Open(5));
+    QVERIFY(device.SetCommState(LineState(115200)));
+    QCOMPARE(device.WriteNow(&probe, 1), 1);
+    QCOMPARE(pty.ReadMaster(1), QByteArray(1, 0x0D));
+    QCOMPARE(device.WriteNow(nullptr, 1), -1);
+
+    // Nobody reads the far end: the line fills, and WriteNow takes what fits, then
+    // nothing, without waiting.
+    QByteArray taken;
+    bool full = false;
+    QElapsedTimer timer;
+    timer.start();
+    for (int i = 0; i < 1024 && !full; ++i) {
+        QByteArray block(4096, '\0');
+        for (int k = 0; k < block.size(); ++k) {
+            const qsizetype at = taken.size() + k;
+            block[k] = char(at * 13 + at / 251);
+        }
+        const int n = device.WriteNow(block.constData(), int(block.size()));
+        QVERIFY2(n >= 0, qPrintable(QString::number(n)));
+        taken += block.left(n);
+        full = n < block.size();
+    }
+    QVERIFY(full);
+    QVERIFY(!taken.isEmpty());
+    QVERIFY2(timer.elapsed() < 1000, qPrintable(QString::number(timer.elapsed())));
+    // What it reported as taken is exactly what reaches the far end, in order.
+    QCOMPARE(pty.ReadMaster(int(taken.size()), 5000), taken);
+
+    pty.CloseMaster();
+    QCOMPARE(device.WriteNow(&probe, 1), -1);
 }
 
 void TstTermiosCommDevice::closeEndsNothingPending() {
