@@ -7,7 +7,6 @@
 #include <QElapsedTimer>
 #include <QTest>
 
-#include <sys/resource.h>
 #include <termios.h>
 #include <thread>
 
@@ -49,12 +48,6 @@ QString SelectPort(TCommX& comm, int portNo) {
     return {};
 }
 
-double CpuMs() {
-    rusage usage;
-    ::getrusage(RUSAGE_SELF, &usage);
-    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000.0 +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000.0;
-}
 } // namespace
 
 class TstCommXPty : public QObject {

@@ -5,7 +5,6 @@
 #include <QTest>
 
 #include <future>
-#include <sys/resource.h>
 #include <termios.h>
 #include <thread>
 
@@ -46,12 +45,6 @@ int ReadAll(ICommDevice& device, QByteArray& buffer, int count) {
     return io.transferred;
 }
 
-double CpuMs() {
-    rusage usage;
-    ::getrusage(RUSAGE_SELF, &usage);
-    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000.0 +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000.0;
-}
 } // namespace
 
 class TstTermiosCommDevice : public QObject {
