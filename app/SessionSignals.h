@@ -19,6 +19,9 @@ public:
 signals:
     void Received(int signalNumber);
 
+protected:
+    void connectNotify(const QMetaMethod& signal) override;
+
 private:
     void Drain();
 

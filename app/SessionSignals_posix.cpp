@@ -1,6 +1,7 @@
 #include "SessionSignals.h"
 
 #include <QList>
+#include <QMetaMethod>
 #include <QSocketNotifier>
 
 #include <atomic>
@@ -58,7 +59,18 @@ QList<int> TSessionSignals::Handled() {
     return {SIGTERM, SIGHUP, SIGINT};
 }
 
+// A signal that arrives before anyone listens (while a start-up box turns the event
+// loop) stays in the pipe until the first listener connects.
+void TSessionSignals::connectNotify(const QMetaMethod& signal) {
+    if (signal == QMetaMethod::fromSignal(&TSessionSignals::Received) && m_notifier)
+        m_notifier->setEnabled(true);
+}
+
 void TSessionSignals::Drain() {
+    if (!isSignalConnected(QMetaMethod::fromSignal(&TSessionSignals::Received))) {
+        m_notifier->setEnabled(false);
+        return;
+    }
     unsigned char bytes[64];
     ssize_t count;
     while ((count = ::read(m_readFd, bytes, sizeof bytes)) > 0) {

@@ -39,6 +39,7 @@ private slots:
     void sessionSignalClosesTheMainWindow_data();
     void sessionSignalClosesTheMainWindow();
     void signalDuringAStartUpBoxClosesOnceRunning();
+    void signalWhileAStartUpBoxTurnsEventsClosesOnceRunning();
     void exceptionInHandlerIsReportedAndTheProgramGoesOn();
     void titleIsTheApplicationsAndNotTheWindows();
     void standardButtonsSpeakJapanese_data();
@@ -121,6 +122,29 @@ void TestStartUp::signalDuringAStartUpBoxClosesOnceRunning() {
     }
     SetMessageBoxHandler(std::move(previous));
     QCOMPARE(boxes, 3); // panel and link at start, panel at close
+}
+
+void TestStartUp::signalWhileAStartUpBoxTurnsEventsClosesOnceRunning() {
+    QTemporaryDir dir;
+    QFile blocker(dir.filePath("file"));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    int boxes = 0;
+    // A real box runs its own event loop while it is open, before anyone listens.
+    MessageBoxHandler previous = SetMessageBoxHandler([&](const MessageBoxRequest&) {
+        if (++boxes == 1) {
+            ::raise(SIGTERM);
+            QTest::qWait(100);
+        }
+        return int(IDOK);
+    });
+    {
+        TProgram program(dir.filePath("file/settings"));
+        QSignalSpy closed(&program.CmdMain, &TCmdMain::Closed);
+        QTRY_COMPARE(closed.count(), 1);
+        QVERIFY(!program.CmdMain.isVisible());
+    }
+    SetMessageBoxHandler(std::move(previous));
 }
 
 void TestStartUp::exceptionInHandlerIsReportedAndTheProgramGoesOn() {
