@@ -41,6 +41,12 @@ QSize ScreenSize() {
     return screen ? screen->size() : QSize(DesignWidth, DesignHeight);
 }
 
+// The client extent for an outer one; a stored size smaller than the frame, down to the
+// most negative integer, gives the smallest window rather than wrapping around.
+int ClientExtent(int outer, int frame) {
+    return static_cast<int>(qMax<qint64>(1, qint64(outer) - frame));
+}
+
 } // namespace
 
 TCmdMain::TCmdMain(const QString& settingsFolder, QWidget* parent)
@@ -188,12 +194,12 @@ void TCmdMain::SetTop(int top) {
 
 void TCmdMain::SetWidth(int width) {
     m_outerSize.setWidth(width);
-    resize(qMax(1, width - FrameExtra().width()), height());
+    resize(ClientExtent(width, FrameExtra().width()), height());
 }
 
 void TCmdMain::SetHeight(int height) {
     m_outerSize.setHeight(height);
-    resize(width(), qMax(1, height - FrameExtra().height()));
+    resize(width(), ClientExtent(height, FrameExtra().height()));
 }
 
 QSize TCmdMain::FrameExtra() const {
@@ -212,8 +218,10 @@ void TCmdMain::AdoptFrameMargins() {
     if (frame == QSize(0, 0))
         return;
     m_frameKnown = true;
-    if (size() + frame != m_outerSize)
-        resize((m_outerSize - frame).expandedTo(QSize(1, 1)));
+    const QSize client(ClientExtent(m_outerSize.width(), frame.width()),
+                       ClientExtent(m_outerSize.height(), frame.height()));
+    if (size() != client)
+        resize(client);
 }
 
 QRect TCmdMain::PanelBounds() const {

@@ -105,6 +105,7 @@ private slots:
     void unwritableSettingsFolderReportsAtStartAndClose();
     void createAndDeleteButtonsKeepNumbersAndComponentOrder();
     void exitClosesAndWritesTheSettings();
+    void smallestStoredSizeGivesTheSmallestWindow();
 
 private:
     QString SettingsPath() const { return m_dir->filePath(SettingsName); }
@@ -648,6 +649,14 @@ void TestCmdMain::exitClosesAndWritesTheSettings() {
     QVERIFY(saved.contains("Caption=Leaving\r\n"));
     QVERIFY(saved.contains("Comm=-1\r\n"));
     QVERIFY(saved.endsWith("Button=0\r\n\r\n"));
+}
+
+void TestCmdMain::smallestStoredSizeGivesTheSmallestWindow() {
+    QVERIFY(QFile::copy(TAPDECK_TEST_DATA "/app/smallest_size.ini", SettingsPath()));
+    TCmdMain panel(m_dir->path());
+    const QSize screen = panel.screen()->size();
+    QVERIFY2(panel.width() <= screen.width(), qPrintable(QString::number(panel.width())));
+    QVERIFY2(panel.height() <= screen.height(), qPrintable(QString::number(panel.height())));
 }
 
 QTEST_MAIN(TestCmdMain)
