@@ -7,6 +7,7 @@
 #include <QTest>
 #include <QThread>
 
+#include <utility>
 #include <vector>
 
 namespace {
@@ -135,6 +136,7 @@ private slots:
     void modemLines();
     void receiveCount();
     void notificationOrder();
+    void notificationOrderAcrossNestedLoop();
     void receiveWithoutBytesFiresNothing();
     void errorBitsFiltered_data();
     void errorBitsFiltered();
@@ -586,6 +588,28 @@ void TstCommX::notificationOrder() {
     port.fake->InjectLineEvent(EV_ERR, CE_OVERRUN | CE_RXPARITY);
     QTRY_COMPARE(events.size(), 4);
     QCOMPARE(events.last(), QString("error 6"));
+}
+
+void TstCommX::notificationOrderAcrossNestedLoop() {
+    TFakePort port;
+    QStringList events;
+    bool nested = false;
+    port.comm->SetOnError([&](QObject*, int state) {
+        events << QString("error %1").arg(state);
+        if (std::exchange(nested, true))
+            return;
+        // A handler that turns the event loop (a message box, a Read) while the line goes on:
+        // what the next wake-up reports must not overtake the rest of this one.
+        port.fake->InjectLineEvent(EV_BREAK | EV_ERR, CE_OVERRUN);
+        QTest::qWait(200);
+    });
+    port.comm->SetOnBreak([&](QObject*) { events << "break"; });
+    port.comm->SetOnReceive([&](QObject*, int size) { events << QString("receive %1").arg(size); });
+    OpenOrFail(*port.comm);
+    port.fake->InjectLineEvent(EV_RXCHAR | EV_BREAK | EV_ERR, CE_FRAME, {7, 8});
+    // Let the worker report the whole wake-up before the GUI thread looks.
+    QThread::msleep(100);
+    QTRY_COMPARE(events, (QStringList{"error 8", "break", "receive 2", "error 2", "break"}));
 }
 
 void TstCommX::receiveWithoutBytesFiresNothing() {
