@@ -23,6 +23,8 @@
 #include <QScreen>
 #include <QWindow>
 
+#include <algorithm>
+
 namespace {
 
 const QString LayoutFilter = QStringLiteral("Velmar Data(*.vmd)|*.VMD|All Files(*.*)|*.*");
@@ -45,6 +47,14 @@ QSize ScreenSize() {
 // most negative integer, gives the smallest window rather than wrapping around.
 int ClientExtent(int outer, int frame) {
     return static_cast<int>(qMax<qint64>(1, qint64(outer) - frame));
+}
+
+// Stored extremes kept within what a widget holds, so that no edge overflows an int.
+QRect ButtonGeometry(const PanelButton& stored) {
+    auto position = [](int v) { return std::clamp(v, -QWIDGETSIZE_MAX, QWIDGETSIZE_MAX); };
+    auto extent = [](int v) { return std::clamp(v, 0, QWIDGETSIZE_MAX); };
+    return QRect(position(stored.left), position(stored.top), extent(stored.width),
+                 extent(stored.height));
 }
 
 } // namespace
@@ -309,7 +319,7 @@ void TCmdMain::RemoveCommandButtons() {
 TColorBtn* TCmdMain::CreateCommandButton(const PanelButton& stored, const QString& name) {
     auto* button = new TColorBtn(this);
     button->SetCaption(stored.caption);
-    button->setGeometry(stored.left, stored.top, stored.width, stored.height);
+    button->setGeometry(ButtonGeometry(stored));
     button->SetTag(stored.motion);
     button->SetParam1(stored.shortCut);
     button->SetColor(stored.color);

@@ -106,6 +106,8 @@ private slots:
     void createAndDeleteButtonsKeepNumbersAndComponentOrder();
     void exitClosesAndWritesTheSettings();
     void smallestStoredSizeGivesTheSmallestWindow();
+    void extremeButtonGeometryIsClampedToWhatAWidgetHolds_data();
+    void extremeButtonGeometryIsClampedToWhatAWidgetHolds();
 
 private:
     QString SettingsPath() const { return m_dir->filePath(SettingsName); }
@@ -657,6 +659,25 @@ void TestCmdMain::smallestStoredSizeGivesTheSmallestWindow() {
     const QSize screen = panel.screen()->size();
     QVERIFY2(panel.width() <= screen.width(), qPrintable(QString::number(panel.width())));
     QVERIFY2(panel.height() <= screen.height(), qPrintable(QString::number(panel.height())));
+}
+
+void TestCmdMain::extremeButtonGeometryIsClampedToWhatAWidgetHolds_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QRect>("geometry");
+    QTest::newRow("largest integers")
+        << "CB_1" << QRect(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX, QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    QTest::newRow("most negative integers")
+        << "CB_2" << QRect(-QWIDGETSIZE_MAX, -QWIDGETSIZE_MAX, 0, 0);
+}
+
+void TestCmdMain::extremeButtonGeometryIsClampedToWhatAWidgetHolds() {
+    QFETCH(QString, name);
+    QFETCH(QRect, geometry);
+    QVERIFY(QFile::copy(TAPDECK_TEST_DATA "/app/extreme_buttons.ini", SettingsPath()));
+    TCmdMain panel(m_dir->path());
+    const TColorBtn* button = panel.FindCommandButton(name);
+    QVERIFY(button);
+    QCOMPARE(button->geometry(), geometry);
 }
 
 QTEST_MAIN(TestCmdMain)
