@@ -5,6 +5,7 @@
 
 #include <QBuffer>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QImageReader>
 
@@ -53,6 +54,9 @@ bool HoldsAllRows(QByteArrayView bytes) {
 }
 
 std::optional<QByteArray> ReadPictureFile(const QString& fileName) {
+    // A pipe or a device has no size to check and may never end.
+    if (!QFileInfo(fileName).isFile())
+        return std::nullopt;
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly) || file.size() > MaxPictureFileSize)
         return std::nullopt;

@@ -7,8 +7,17 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <QElapsedTimer>
+
+#include <atomic>
+#include <chrono>
 #include <cstdio>
+#include <thread>
 #include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <jpeglib.h>
 
@@ -28,6 +37,8 @@ private slots:
     void everyBitmapTruncationFails();
     void scanCount_data();
     void scanCount();
+    void fileWithoutEndFailsAtOnce_data();
+    void fileWithoutEndFailsAtOnce();
 };
 
 static QString Data(const QString& name) {
@@ -251,6 +262,47 @@ void TestBackgroundPicture::scanCount() {
     QCOMPARE(image.has_value(), decodes);
     if (decodes)
         QVERIFY(Near(image->pixel(4, 4), qRgb(200, 200, 200), 8));
+}
+
+void TestBackgroundPicture::fileWithoutEndFailsAtOnce_data() {
+    QTest::addColumn<QString>("name");
+    QTest::newRow("pipe named .jpg") << "picture.jpg";
+    QTest::newRow("pipe named .bmp") << "picture.bmp";
+    QTest::newRow("endless device") << "/dev/zero";
+}
+
+// A name that is no regular file (a pipe, a device) is no picture: reading it could wait
+// for ever or never end.
+void TestBackgroundPicture::fileWithoutEndFailsAtOnce() {
+    QFETCH(QString, name);
+    QTemporaryDir dir;
+    QString fileName = name;
+    int writer = -1;
+    std::atomic<bool> finished{false};
+    std::thread closer;
+    if (!name.startsWith(QLatin1Char('/'))) {
+        fileName = dir.filePath(name);
+        QCOMPARE(::mkfifo(QFile::encodeName(fileName).constData(), 0600), 0);
+        // Held open, so that a reader waits; let go later so that a waiting reader ends.
+        writer = ::open(QFile::encodeName(fileName).constData(), O_RDWR | O_NONBLOCK);
+        QVERIFY(writer >= 0);
+        closer = std::thread([writer, &finished] {
+            for (int i = 0; i < 100 && !finished; ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            ::close(writer);
+        });
+    }
+    QImage picture = Marker();
+    QElapsedTimer timer;
+    timer.start();
+    const bool loaded = LoadBackground(fileName, picture);
+    const qint64 elapsed = timer.elapsed();
+    finished = true;
+    if (closer.joinable())
+        closer.join();
+    QVERIFY(!loaded);
+    QCOMPARE(picture, Marker());
+    QVERIFY2(elapsed < 500, qPrintable(QString::number(elapsed)));
 }
 
 QTEST_GUILESS_MAIN(TestBackgroundPicture)
