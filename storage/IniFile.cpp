@@ -58,6 +58,12 @@ bool WriteIniDocument(const QString& fileName, const IniDocument& document) {
 }
 
 std::optional<IniDocument> OpenIniDocument(const QString& fileName) {
+    // Checked before reading, too: a pipe or a device could keep the read waiting for
+    // ever or never end.
+    if (!IsIniPlaceWritable(fileName)) {
+        ShowCannotSaveMessage();
+        return std::nullopt;
+    }
     IniDocument document;
     bool readable = true;
     QFile file(fileName);

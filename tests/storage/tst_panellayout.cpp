@@ -8,7 +8,15 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <QElapsedTimer>
+
+#include <atomic>
+#include <chrono>
 #include <limits>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 // Layout and settings files on disk: the worked example, defaults, the write test,
@@ -31,6 +39,8 @@ private slots:
     void missingFileIsCreatedEmpty();
     void unwritablePlace_data();
     void unwritablePlace();
+    void fileWithoutEndIsNoPlace_data();
+    void fileWithoutEndIsNoPlace();
     void saveReplacesTheFileWhole();
     void corruptCountIsCapped();
     void saveThroughSymbolicLink();
@@ -442,6 +452,56 @@ void TestPanelLayout::unwritablePlace() {
     QCOMPARE(boxes.last().text, QStringLiteral("指定の場所には保存できません"));
     QCOMPARE(ReadAll(dir.filePath(QStringLiteral("panel.vmd"))), before);
     QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden), entriesBefore);
+}
+
+void TestPanelLayout::fileWithoutEndIsNoPlace_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("operation");
+    for (const char* op : {"save", "load", "port"}) {
+        QTest::addRow("pipe, %s", op) << "panel.vmd" << QString::fromLatin1(op);
+        QTest::addRow("endless device, %s", op) << "/dev/zero" << QString::fromLatin1(op);
+    }
+}
+
+// A pipe or a device is no place for a layout: it is refused before it is read, as
+// reading it could wait for ever or never end.
+void TestPanelLayout::fileWithoutEndIsNoPlace() {
+    QFETCH(QString, name);
+    QFETCH(QString, operation);
+    QTemporaryDir dir;
+    QString path = name;
+    std::atomic<bool> finished{false};
+    std::thread closer;
+    if (!name.startsWith(QLatin1Char('/'))) {
+        path = dir.filePath(name);
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        // Held open, so that a reader waits; let go later so that a waiting reader ends.
+        const int writer = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NONBLOCK);
+        QVERIFY(writer >= 0);
+        closer = std::thread([writer, &finished] {
+            for (int i = 0; i < 100 && !finished; ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            ::close(writer);
+        });
+    }
+    MessageBoxRecorder boxes;
+    QElapsedTimer timer;
+    timer.start();
+    bool succeeded = true;
+    if (operation == "save")
+        succeeded = SaveLayout(path, PanelLayout());
+    else if (operation == "load")
+        succeeded = LoadLayout(path, Screen).has_value();
+    else
+        succeeded = LoadPortChoice(path).has_value();
+    const qint64 elapsed = timer.elapsed();
+    finished = true;
+    if (closer.joinable())
+        closer.join();
+    QVERIFY(!succeeded);
+    QCOMPARE(boxes.count(), 1);
+    QCOMPARE(boxes.last().text, QStringLiteral("指定の場所には保存できません"));
+    QVERIFY2(elapsed < 500, qPrintable(QString::number(elapsed)));
 }
 
 void TestPanelLayout::saveReplacesTheFileWhole() {
