@@ -50,10 +50,13 @@ int ClientExtent(int outer, int frame) {
 }
 
 // Stored extremes kept within what a widget holds, so that no edge overflows an int.
+int WidgetPosition(int v) {
+    return std::clamp(v, -QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+}
+
 QRect ButtonGeometry(const PanelButton& stored) {
-    auto position = [](int v) { return std::clamp(v, -QWIDGETSIZE_MAX, QWIDGETSIZE_MAX); };
     auto extent = [](int v) { return std::clamp(v, 0, QWIDGETSIZE_MAX); };
-    return QRect(position(stored.left), position(stored.top), extent(stored.width),
+    return QRect(WidgetPosition(stored.left), WidgetPosition(stored.top), extent(stored.width),
                  extent(stored.height));
 }
 
@@ -196,10 +199,10 @@ int TCmdMain::Height() const {
 // move() places the outer frame; resize() sizes the client area, so the frame's
 // share is taken off the outer size.
 void TCmdMain::SetLeft(int left) {
-    move(left, y());
+    move(WidgetPosition(left), y());
 }
 void TCmdMain::SetTop(int top) {
-    move(x(), top);
+    move(x(), WidgetPosition(top));
 }
 
 void TCmdMain::SetWidth(int width) {

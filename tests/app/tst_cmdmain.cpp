@@ -108,6 +108,7 @@ private slots:
     void smallestStoredSizeGivesTheSmallestWindow();
     void extremeButtonGeometryIsClampedToWhatAWidgetHolds_data();
     void extremeButtonGeometryIsClampedToWhatAWidgetHolds();
+    void farthestStoredPositionKeepsTheFrameWithinAnInteger();
 
 private:
     QString SettingsPath() const { return m_dir->filePath(SettingsName); }
@@ -678,6 +679,14 @@ void TestCmdMain::extremeButtonGeometryIsClampedToWhatAWidgetHolds() {
     const TColorBtn* button = panel.FindCommandButton(name);
     QVERIFY(button);
     QCOMPARE(button->geometry(), geometry);
+}
+
+void TestCmdMain::farthestStoredPositionKeepsTheFrameWithinAnInteger() {
+    QVERIFY(QFile::copy(TAPDECK_TEST_DATA "/app/farthest_position.ini", SettingsPath()));
+    TCmdMain panel(m_dir->path());
+    const QRect bounds = panel.PanelBounds();
+    QVERIFY2(bounds.right() >= bounds.left(), qPrintable(QString::number(bounds.right())));
+    QVERIFY2(bounds.bottom() >= bounds.top(), qPrintable(QString::number(bounds.bottom())));
 }
 
 QTEST_MAIN(TestCmdMain)
