@@ -49,6 +49,16 @@ struct DecodeState {
     QImage image;
 };
 
+// Creating the decoder can fail too (out of memory), so it jumps to a target of its own.
+bool CreateDecoder(DecodeState& s) {
+    if (setjmp(s.errors.jump))
+        return false;
+    jpeg_create_decompress(&s.cinfo);
+    s.progress.progress_monitor = CheckScanCount;
+    s.cinfo.progress = &s.progress;
+    return true;
+}
+
 bool DecodeInto(DecodeState& s, QByteArrayView bytes) {
     if (setjmp(s.errors.jump))
         return false;
@@ -91,10 +101,8 @@ std::optional<QImage> DecodeJpeg(QByteArrayView bytes) {
     state.errors.base.error_exit = JumpOnError;
     state.errors.base.emit_message = JumpOnWarning;
     state.errors.base.output_message = PrintNothing;
-    jpeg_create_decompress(&state.cinfo);
-    state.progress.progress_monitor = CheckScanCount;
-    state.cinfo.progress = &state.progress;
-    const bool ok = DecodeInto(state, bytes);
+    const bool ok = CreateDecoder(state) && DecodeInto(state, bytes);
+    // Safe after a failed create as well: it frees only what was allocated.
     jpeg_destroy_decompress(&state.cinfo);
     if (!ok)
         return std::nullopt;
