@@ -6,7 +6,11 @@
 #include "FileDialog.h"
 #include "LayoutFileName.h"
 #include "MessageBox.h"
+#include "MotionEditorLink.h"
 #include "PanelLayout.h"
+#include "SelectLink.h"
+#include "ShortcutFilter.h"
+#include "WindowMessageReceiver.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -34,10 +38,6 @@ constexpr int DesignHeight = 240;
 constexpr int NewButtonWidth = 80;
 constexpr int NewButtonHeight = 30;
 
-bool IsCommandButton(const QObject* component) {
-    return component && component->objectName().startsWith(CommandButtonPrefix);
-}
-
 QSize ScreenSize() {
     const QScreen* screen = QGuiApplication::primaryScreen();
     return screen ? screen->size() : QSize(DesignWidth, DesignHeight);
@@ -62,8 +62,13 @@ QRect ButtonGeometry(const PanelButton& stored) {
 
 } // namespace
 
+bool IsCommandButton(const QObject* component) {
+    return component && component->objectName().startsWith(CommandButtonPrefix);
+}
+
 TCmdMain::TCmdMain(const QString& settingsFolder, QWidget* parent)
-    : QWidget(parent, Qt::Window), m_settingsFolder(settingsFolder), m_color(clBtnFace) {
+    : QWidget(parent, Qt::Window), m_settingsFolder(settingsFolder), m_color(clBtnFace),
+      m_fontColor(clWindowText), m_windowSystem(CreateWindowSystem()) {
     setObjectName(QStringLiteral("CmdMain"));
     SetCaption(QStringLiteral("Tapdeck"));
     QFont font;
@@ -72,9 +77,7 @@ TCmdMain::TCmdMain(const QString& settingsFolder, QWidget* parent)
                       QStringLiteral("Noto Sans CJK JP"), QStringLiteral("VL PGothic")});
     font.setPixelSize(12);
     setFont(font);
-    QPalette colours = palette();
-    colours.setColor(QPalette::WindowText, ResolveColor(clWindowText));
-    setPalette(colours);
+    SetPanelColor(m_color, m_fontColor);
     setAttribute(Qt::WA_OpaquePaintEvent);
     // With the native window in place, a frame the platform knows in advance is counted
     // in the outer size from the start.
@@ -82,6 +85,9 @@ TCmdMain::TCmdMain(const QString& settingsFolder, QWidget* parent)
     SetWidth(DesignWidth);
     SetHeight(DesignHeight);
     CreateComponents();
+    m_shortcuts = new TShortcutFilter(this, [this](int keyCode) { DispatchShortcut(keyCode); });
+    auto* messages = new TWindowMessageReceiver(this);
+    connect(messages, &TWindowMessageReceiver::Received, this, &TCmdMain::WindowMessage);
     SetMessageBoxOwner(this);
     FormCreate();
     show();
@@ -181,6 +187,34 @@ void TCmdMain::SetEditor(TBtnPrm* editor) {
 void TCmdMain::SetColor(TColor color) {
     m_color = color;
     update();
+}
+
+void TCmdMain::SetPanelColor(TColor color, TColor fontColor) {
+    m_fontColor = fontColor;
+    QPalette colours = palette();
+    colours.setColor(QPalette::WindowText, ResolveColor(fontColor));
+    setPalette(colours);
+    SetColor(color);
+}
+
+bool TCmdMain::LoadPanelBackground(const QString& fileName) {
+    if (!::LoadBackground(fileName, BackgroundPicture))
+        return false;
+    repaint();
+    return true;
+}
+
+void TCmdMain::ClearPanelBackground() {
+    BackgroundPicture = QImage();
+    repaint();
+}
+
+void TCmdMain::SetWindowSystem(std::unique_ptr<IWindowSystem> windows) {
+    m_windowSystem = std::move(windows);
+}
+
+void TCmdMain::SelectLink(int index) {
+    ::SelectLink(*CommX1, index);
 }
 
 int TCmdMain::Left() const {
@@ -330,7 +364,10 @@ TColorBtn* TCmdMain::CreateCommandButton(const PanelButton& stored, const QStrin
     button->SetButtonStyle(bsStd);
     button->setObjectName(name);
     button->SetFocusline(false);
-    // Pressing, selecting and dragging a button are wired by the command-button handlers.
+    connect(button, &QPushButton::clicked, this, [this, button] { PressButton(button); });
+    // Mouse-downs and moves reach ButtonMouseDown and ButtonMouseMove before the button.
+    button->installEventFilter(this);
+    button->setMouseTracking(true);
     button->show();
     AddComponent(button);
     return button;

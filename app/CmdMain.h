@@ -2,7 +2,9 @@
 
 #include "BtnPrm.h"
 #include "PanelHost.h"
+#include "ShiftState.h"
 #include "SystemColors.h"
+#include "WindowSystem.h"
 
 #include <QImage>
 #include <QList>
@@ -11,13 +13,19 @@
 #include <QString>
 #include <QWidget>
 
+#include <memory>
+
 class QAction;
 class QMenu;
 class TColorBtn;
+class TShortcutFilter;
 class TCommX;
 class TFileDialog;
 struct PanelButton;
 struct PanelLayout;
+
+// A component of the main window is a command button exactly when its name begins "CB_".
+bool IsCommandButton(const QObject* component);
 
 // The command panel: the program's main window. It owns its menu, the serial port
 // component, the file dialogs, the background picture and every command button, and
@@ -55,7 +63,7 @@ public:
 
     QImage BackgroundPicture;
     QString BackgroundFile;
-    long long MotionEditorWindow = -1;
+    TWindowHandle MotionEditorWindow = NoWindow;
     QPointer<TColorBtn> LastButton;
     int ButtonCounter = 0;
     QString SelectedButtonName;
@@ -94,19 +102,44 @@ public:
     void Save1Click();
     void ExitBtnClick();
 
+    // Command buttons: mouse, press and shortcut keys. X and Y are in the button.
+    void ButtonMouseDown(TColorBtn* button, Qt::MouseButton mouseButton, TShiftState shift,
+                         int x, int y);
+    void ButtonMouseMove(TColorBtn* button, TShiftState shift, int x, int y);
+    void PressButton(TColorBtn* button);
+    void DispatchShortcut(int keyCode);
+    // A window message from another program; none needs an answer.
+    void WindowMessage(quint32 message, qint32 wParam, qint32 lParam);
+
     // Storage, mapped to and from the widgets. False when the place could not be written.
     bool SaveLayout(const QString& fileName);
     bool LoadLayout(const QString& fileName);
     PanelLayout DescribePanel() const;
 
+    // The window system through which the motion editor is found and told; tests give a fake.
+    void SetWindowSystem(std::unique_ptr<IWindowSystem> windows);
+    IWindowSystem& WindowSystem() const { return *m_windowSystem; }
+
     // IPanelHost
     QString SelectedName() const override { return SelectedButtonName; }
     TColorBtn* FindCommandButton(const QString& name) const override;
     QString PanelCaption() const override { return Caption(); }
+    void SetPanelCaption(const QString& caption) override { SetCaption(caption); }
     QRect PanelBounds() const override;
+    void SetPanelLeft(int left) override { SetLeft(left); }
+    void SetPanelTop(int top) override { SetTop(top); }
+    void SetPanelWidth(int width) override { SetWidth(width); }
+    void SetPanelHeight(int height) override { SetHeight(height); }
+    QSize PanelClientSize() const override { return size(); }
     TColor PanelColor() const override { return m_color; }
+    void SetPanelColor(TColor color, TColor fontColor) override;
     QString PanelBackgroundFile() const override { return BackgroundFile; }
+    void SetPanelBackgroundFile(const QString& fileName) override { BackgroundFile = fileName; }
+    bool LoadPanelBackground(const QString& fileName) override;
+    void ClearPanelBackground() override;
     void SetEditMode(bool on) override;
+    void ResetMotionEditorWindow() override { MotionEditorWindow = NoWindow; }
+    void SelectLink(int index) override;
 
 signals:
     // The window has closed and the settings file has been written: the program ends.
@@ -114,6 +147,7 @@ signals:
 
 protected:
     bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
@@ -130,11 +164,18 @@ private:
     void RemoveCommandButtons();
     TColorBtn* CreateCommandButton(const PanelButton& stored, const QString& name);
     void ApplyEditMode();
+    void SendPress(TColorBtn& button);
+    void SetButtonGeometry(TColorBtn& button, const QRect& geometry);
     void AdoptFrameMargins();
     QSize FrameExtra() const;
 
     QString m_settingsFolder;
     TColor m_color;
+    TColor m_fontColor;
+    std::unique_ptr<IWindowSystem> m_windowSystem;
+    TShortcutFilter* m_shortcuts = nullptr;
+    bool m_pressRunning = false;          // a press is on its way to the board
+    QPointer<TColorBtn> m_pendingPress;   // the press that came in meanwhile, the last one
     QPointer<TBtnPrm> m_editor;
     QList<QPointer<QObject>> m_components;
     QSize m_outerSize; // wanted outer size, kept until the window manager's frame is known

@@ -1,5 +1,6 @@
 #include "BtnPrm.h"
 
+#include "CloseUpComboBox.h"
 #include "ColorBtn.h"
 #include "PanelHost.h"
 #include "PanelLayout.h"
@@ -48,8 +49,9 @@ TBtnPrm::TBtnPrm(IPanelHost* host, const QString& settingsFolder, QWidget* paren
     Label7 = new QLabel(QStringLiteral("シリアルポート"), this);
     Label7->setObjectName(QStringLiteral("Label7"));
     Label7->setGeometry(LabelX, 184, FieldX - LabelX, 16);
-    CommPort = new QComboBox(this);
+    CommPort = new TCloseUpComboBox(this);
     CommPort->setObjectName(QStringLiteral("CommPort"));
+    connect(CommPort, &TCloseUpComboBox::CloseUp, this, [this] { CommPortCloseUp(); });
     CommPort->setGeometry(FieldX, 180, FieldWidth, RowHeight);
     CommPort->setMaxVisibleItems(20);
 
@@ -95,7 +97,7 @@ void TBtnPrm::FormCreate() {
         CommPort->addItem(QStringLiteral("COM%1").arg(port));
     CommPort->setCurrentIndex(-1);
     LoadPortChoice(SettingsFilePath());
-    // The first link selection belongs here, once the link can be chosen.
+    CommPortCloseUp();
 }
 
 void TBtnPrm::LoadPortChoice(const QString& fileName) {
@@ -103,6 +105,14 @@ void TBtnPrm::LoadPortChoice(const QString& fileName) {
     if (!choice)
         return; // the place cannot be written: the box was shown, the list keeps no selection
     CommPort->setCurrentIndex(*choice >= 0 && *choice <= PortCount ? *choice : -1);
+}
+
+// Every close of the list selects the link anew, also on the entry already selected.
+void TBtnPrm::CommPortCloseUp() {
+    if (!m_host)
+        return;
+    m_host->ResetMotionEditorWindow();
+    m_host->SelectLink(CommPort->currentIndex());
 }
 
 QString TBtnPrm::SettingsFilePath() const {

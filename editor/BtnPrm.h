@@ -5,6 +5,7 @@
 
 class IPanelHost;
 class QComboBox;
+class TCloseUpComboBox;
 class QLabel;
 class QLineEdit;
 
@@ -42,7 +43,7 @@ public:
     QLabel* BmpLabel = nullptr;
     QLineEdit* BmpEdit = nullptr;
     QLabel* Label7 = nullptr;
-    QComboBox* CommPort = nullptr;
+    TCloseUpComboBox* CommPort = nullptr;
     QLabel* Panel1 = nullptr;
 
 protected:
@@ -52,6 +53,7 @@ private:
     void FormCreate();
     void FormHide();
     void LoadPortChoice(const QString& fileName);
+    void CommPortCloseUp();
     QString SettingsFilePath() const;
     QLineEdit* AddField(QLabel*& label, const char* labelName, const QString& caption,
                         const char* fieldName, int y);

@@ -3,6 +3,7 @@
 #include "SystemColors.h"
 
 #include <QRect>
+#include <QSize>
 #include <QString>
 
 class TColorBtn;
@@ -17,13 +18,34 @@ public:
     virtual TColorBtn* FindCommandButton(const QString& name) const = 0;
 
     virtual QString PanelCaption() const = 0;
+    virtual void SetPanelCaption(const QString& caption) = 0;
     // Outer frame on the screen: Left, Top, Width, Height.
     virtual QRect PanelBounds() const = 0;
+    virtual void SetPanelLeft(int left) = 0;
+    virtual void SetPanelTop(int top) = 0;
+    virtual void SetPanelWidth(int width) = 0;
+    virtual void SetPanelHeight(int height) = 0;
+    // The client area, where the command buttons live.
+    virtual QSize PanelClientSize() const = 0;
     virtual TColor PanelColor() const = 0;
+    // The panel's colour and the colour of its font.
+    virtual void SetPanelColor(TColor color, TColor fontColor) = 0;
+
     virtual QString PanelBackgroundFile() const = 0;
+    virtual void SetPanelBackgroundFile(const QString& fileName) = 0;
+    // Loads a picture file as the panel's background and repaints; false when it cannot
+    // be read, leaving the picture as it was.
+    virtual bool LoadPanelBackground(const QString& fileName) = 0;
+    // Replaces the background by an empty picture and repaints at once.
+    virtual void ClearPanelBackground() = 0;
 
     // The check mark of the edit-mode menu item.
     virtual void SetEditMode(bool on) = 0;
+
+    // Forgets the cached window of the motion editor program.
+    virtual void ResetMotionEditorWindow() = 0;
+    // Link selection for a port list index: 0 the motion editor, 1-30 COMn, -1 none.
+    virtual void SelectLink(int index) = 0;
 
 protected:
     ~IPanelHost() = default;

@@ -23,17 +23,41 @@ public:
         return button && button->objectName() == name ? button.get() : nullptr;
     }
     QString PanelCaption() const override { return caption; }
+    void SetPanelCaption(const QString& text) override { caption = text; }
     QRect PanelBounds() const override { return bounds; }
-    TColor PanelColor() const override { return clBtnFace; }
+    void SetPanelLeft(int left) override { bounds.moveLeft(left); }
+    void SetPanelTop(int top) override { bounds.moveTop(top); }
+    void SetPanelWidth(int width) override { bounds.setWidth(width); }
+    void SetPanelHeight(int height) override { bounds.setHeight(height); }
+    QSize PanelClientSize() const override { return clientSize; }
+    TColor PanelColor() const override { return color; }
+    void SetPanelColor(TColor value, TColor font) override {
+        color = value;
+        fontColor = font;
+    }
     QString PanelBackgroundFile() const override { return backgroundFile; }
+    void SetPanelBackgroundFile(const QString& fileName) override { backgroundFile = fileName; }
+    bool LoadPanelBackground(const QString& fileName) override {
+        loadedPictures.append(fileName);
+        return QFile::exists(fileName);
+    }
+    void ClearPanelBackground() override { ++clearedPictures; }
     void SetEditMode(bool on) override { editModeCalls.append(on); }
+    void ResetMotionEditorWindow() override { linkCalls.append(QStringLiteral("reset")); }
+    void SelectLink(int index) override { linkCalls.append(QString::number(index)); }
 
     QString selected;
     std::unique_ptr<TColorBtn> button;
     QString caption = "Panel";
     QRect bounds{200, 100, 320, 240};
+    QSize clientSize{304, 201};
+    TColor color = clBtnFace;
+    TColor fontColor = clWindowText;
     QString backgroundFile = "/pictures/back.bmp";
+    QStringList loadedPictures;
+    int clearedPictures = 0;
     QList<bool> editModeCalls;
+    QStringList linkCalls; // "reset" and the index of each link selection, in order
 };
 
 void WriteSettings(const QString& folder, const QByteArray& content) {
@@ -55,6 +79,7 @@ private slots:
     void showPanelProperties();
     void showButtonProperties();
     void buttonThatIsGoneShowsNothing();
+    void closingThePortListSelectsTheLinkEveryTime();
     void closingTheEditorSwitchesEditModeOff();
     void spontaneousHideKeepsEditMode();
 };
@@ -101,6 +126,8 @@ void TestBtnPrm::readsTheStoredLink() {
     TBtnPrm editor(&panel, dir.path());
     QCOMPARE(editor.LinkIndex(), expected);
     QCOMPARE(boxes.count(), 0);
+    // Creation ends with exactly one link selection, for what was read.
+    QCOMPARE(panel.linkCalls, QStringList({"reset", QString::number(expected)}));
 }
 
 void TestBtnPrm::missingSettingsFileIsCreatedAndGivesThePwtLink() {
@@ -173,6 +200,22 @@ void TestBtnPrm::buttonThatIsGoneShowsNothing() {
     editor.ShowButtonProperties();
     QCOMPARE(editor.windowTitle(), QString("Formのプロパティ"));
     QCOMPARE(editor.NameEdit->text(), QString("Panel"));
+}
+
+void TestBtnPrm::closingThePortListSelectsTheLinkEveryTime() {
+    QTemporaryDir dir;
+    WriteSettings(dir.path(), "[Form]\r\nComm=3\r\n");
+    FakePanel panel;
+    TBtnPrm editor(&panel, dir.path());
+    panel.linkCalls.clear();
+    // The same entry again, then another one; disabling the closed list is no close.
+    for (int index : {3, 5}) {
+        editor.CommPort->showPopup();
+        editor.CommPort->setCurrentIndex(index);
+        editor.CommPort->hidePopup();
+    }
+    editor.CommPort->setEnabled(false);
+    QCOMPARE(panel.linkCalls, QStringList({"reset", "3", "reset", "5"}));
 }
 
 void TestBtnPrm::closingTheEditorSwitchesEditModeOff() {

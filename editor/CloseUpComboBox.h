@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QComboBox>
+
+// A drop-down list that reports every close of its list, also when the entry already
+// selected is chosen again (which QComboBox itself does not report as a change).
+class TCloseUpComboBox : public QComboBox {
+    Q_OBJECT
+public:
+    using QComboBox::QComboBox;
+
+    void showPopup() override;
+    void hidePopup() override;
+
+signals:
+    // The list has closed; the current index is the entry chosen, or the old one.
+    void CloseUp();
+
+private:
+    bool m_dropped = false;
+};

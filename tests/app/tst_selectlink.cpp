@@ -1,0 +1,148 @@
+// Link selection on the fake serial device (call order, failures) and on the board
+// simulator's pseudo-terminal (the boxes a user sees).
+#include "CommX.h"
+#include "FakeCommDevice.h"
+#include "MessageBoxRecorder.h"
+#include "SelectLink.h"
+#include "SimulatorProcess.h"
+#include "TermiosCommDevice.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+// The calls that make up a link selection, in the order the device saw them.
+QStringList LinkCalls(const std::vector<std::string>& calls) {
+    static const QStringList wanted = {"Open",  "Close", "EscapeCommFunction 5",
+                                       "EscapeCommFunction 6", "PurgeComm"};
+    QStringList picked;
+    for (const std::string& call : calls) {
+        const QString text = QString::fromStdString(call);
+        for (const QString& prefix : wanted) {
+            if (text.startsWith(prefix)) {
+                picked << text;
+                break;
+            }
+        }
+    }
+    return picked;
+}
+
+const QStringList ClosingCalls = {"EscapeCommFunction 6", "PurgeComm 5", "PurgeComm 10",
+                                  "Close"};
+const QStringList OpeningCalls = {"Open 3",      "PurgeComm 5",          "PurgeComm 10",
+                                  "EscapeCommFunction 5", "EscapeCommFunction 6",
+                                  "PurgeComm 10", "PurgeComm 5"};
+
+} // namespace
+
+class TestSelectLink : public QObject {
+    Q_OBJECT
+private slots:
+    void onTheFakeDevice_data();
+    void onTheFakeDevice();
+    void onThePseudoTerminal_data();
+    void onThePseudoTerminal();
+};
+
+void TestSelectLink::onTheFakeDevice_data() {
+    QTest::addColumn<bool>("openFirst");
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QString>("refuse");
+    QTest::addColumn<QStringList>("calls");
+    QTest::addColumn<bool>("open");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("COM3 from closed: open, DTR pulse, purge receive then transmit")
+        << false << 3 << "" << OpeningCalls << true << 1 << "COM3 設定完了";
+    QTest::newRow("COM3 again: closed first, then the same")
+        << true << 3 << "" << ClosingCalls + OpeningCalls << true << 1 << "COM3 設定完了";
+    QTest::newRow("PWT3 closes an open port")
+        << true << 0 << "" << ClosingCalls << false << 1 << "シリアルポートを閉じました";
+    QTest::newRow("PWT3 with nothing open") << false << 0 << "" << QStringList() << false << 1
+                                            << "シリアルポートを閉じました";
+    QTest::newRow("device refused: the rest skipped")
+        << false << 3 << "Open" << QStringList{"Open 3"} << false << 3 << "COM3は使用できません";
+    QTest::newRow("settings refused during the open: closed again")
+        << false << 3 << "SetCommTimeouts" << QStringList{"Open 3", "PurgeComm 5", "PurgeComm 10"}
+        << false << 3 << "COM3は使用できません";
+}
+
+void TestSelectLink::onTheFakeDevice() {
+    QFETCH(bool, openFirst);
+    QFETCH(int, index);
+    QFETCH(QString, refuse);
+    QFETCH(QStringList, calls);
+    QFETCH(bool, open);
+    QFETCH(int, kind);
+    QFETCH(QString, text);
+
+    auto device = std::make_unique<TFakeCommDevice>();
+    TFakeCommDevice* fake = device.get();
+    TCommX comm(nullptr, std::move(device));
+    MessageBoxRecorder boxes;
+    if (openFirst) {
+        SelectLink(comm, 3);
+        QVERIFY(comm.IsOpen());
+        boxes.clear();
+    }
+    fake->ClearCalls();
+    if (!refuse.isEmpty())
+        fake->Refuse(refuse.toStdString(), 1);
+
+    SelectLink(comm, index);
+
+    QCOMPARE(LinkCalls(fake->Calls()).mid(0, calls.size()), calls);
+    QCOMPARE(comm.IsOpen(), open);
+    QCOMPARE(boxes.count(), 1);
+    QCOMPARE(int(boxes.last().kind), kind);
+    QCOMPARE(boxes.last().text, text);
+    if (open) {
+        QCOMPARE(fake->State().BaudRate, 115200u);
+        QCOMPARE(fake->Timeouts().ReadTotalTimeoutConstant, 300u);
+        QCOMPARE(fake->Dtr(), false);
+    }
+}
+
+void TestSelectLink::onThePseudoTerminal_data() {
+    QTest::addColumn<QList<int>>("indexes");
+    QTest::addColumn<QStringList>("texts");
+    QTest::addColumn<bool>("open");
+
+    QTest::newRow("COM3 twice opens twice")
+        << QList<int>{3, 3} << QStringList{"COM3 設定完了", "COM3 設定完了"} << true;
+    QTest::newRow("COM5 has no device")
+        << QList<int>{5} << QStringList{"COM5は使用できません"} << false;
+    QTest::newRow("no selection is port -1")
+        << QList<int>{-1} << QStringList{"COM-1は使用できません"} << false;
+    QTest::newRow("COM3 then no device keeps nothing open")
+        << QList<int>{3, 5} << QStringList{"COM3 設定完了", "COM5は使用できません"} << false;
+    QTest::newRow("COM3 then PWT3")
+        << QList<int>{3, 0} << QStringList{"COM3 設定完了", "シリアルポートを閉じました"} << false;
+}
+
+void TestSelectLink::onThePseudoTerminal() {
+    QFETCH(QList<int>, indexes);
+    QFETCH(QStringList, texts);
+    QFETCH(bool, open);
+
+    QTemporaryDir dir;
+    SimulatorProcess board;
+    QVERIFY2(board.Start(dir.path(), 3), qPrintable(board.ErrorString()));
+    TCommX comm(nullptr, std::make_unique<TTermiosCommDevice>(dir.path().toStdString()));
+    MessageBoxRecorder boxes;
+    for (int index : indexes)
+        SelectLink(comm, index);
+    QStringList shown;
+    for (const MessageBoxRequest& request : boxes.records())
+        shown << request.text;
+    QCOMPARE(shown, texts);
+    QCOMPARE(comm.IsOpen(), open);
+}
+
+QTEST_GUILESS_MAIN(TestSelectLink)
+#include "tst_selectlink.moc"
