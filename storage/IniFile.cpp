@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QTemporaryFile>
 
 namespace {
 
@@ -18,6 +19,22 @@ QFileInfo TargetOf(const QString& fileName) {
     if (!info.isSymLink())
         return info;
     return QFileInfo(info.exists() ? info.canonicalFilePath() : info.symLinkTarget());
+}
+
+// The write test. It changes no byte of an existing file: the file is opened for
+// writing without truncating it, and the folder must take (and give back) the
+// temporary file that a save renames over it. A missing file is created empty.
+bool PassesWriteTest(const QString& fileName) {
+    if (!IsIniPlaceWritable(fileName))
+        return false;
+    const QFileInfo target = TargetOf(fileName);
+    QTemporaryFile probe(target.absoluteFilePath() + QStringLiteral(".XXXXXX"));
+    if (!probe.open())
+        return false;
+    QFile file(target.absoluteFilePath());
+    const QIODevice::OpenMode mode = file.exists() ? QIODevice::WriteOnly | QIODevice::Append
+                                                   : QIODevice::WriteOnly | QIODevice::NewOnly;
+    return file.open(mode);
 }
 
 } // namespace
@@ -58,24 +75,16 @@ bool WriteIniDocument(const QString& fileName, const IniDocument& document) {
 }
 
 std::optional<IniDocument> OpenIniDocument(const QString& fileName) {
-    // Checked before reading, too: a pipe or a device could keep the read waiting for
-    // ever or never end.
-    if (!IsIniPlaceWritable(fileName)) {
-        ShowCannotSaveMessage();
-        return std::nullopt;
-    }
-    IniDocument document;
-    bool readable = true;
+    std::optional<IniDocument> document;
     QFile file(fileName);
-    if (file.exists()) {
-        readable = file.open(QIODevice::ReadOnly);
-        if (readable)
-            document = IniDocument::fromBytes(file.readAll());
-        readable = readable && file.error() == QFileDevice::NoError;
+    // The test comes first: a pipe or a device could keep the read waiting for ever or
+    // never end.
+    if (PassesWriteTest(fileName) && file.open(QIODevice::ReadOnly)) {
+        document = IniDocument::fromBytes(file.readAll());
+        if (file.error() != QFileDevice::NoError)
+            document.reset();
     }
-    if (!readable || !WriteIniDocument(fileName, document)) {
+    if (!document)
         ShowCannotSaveMessage();
-        return std::nullopt;
-    }
     return document;
 }

@@ -13,9 +13,10 @@ QString CannotSaveMessage();
 // are honoured even for a superuser, so a read-only file stays read-only.
 bool IsIniPlaceWritable(const QString& fileName);
 
-// Opens fileName as a document (empty when the file does not exist) and makes the
-// write test: the document is written back at once, unchanged. When that fails the
-// error box is shown and nullopt returned; the file is left as it was.
+// Makes the write test on fileName, then reads it as a document. The test shows
+// whether the place can be written without changing a byte of an existing file; a
+// missing file is created empty. When the test or the read fails the error box is
+// shown and nullopt returned; the file is left as it was.
 std::optional<IniDocument> OpenIniDocument(const QString& fileName);
 
 // Replaces the file's whole content with the document, through a temporary file in

@@ -30,8 +30,8 @@ private slots:
     void loadThenSaveKeepsTheFile();
     void load_data();
     void load();
-    void loadRewritesInNormalForm_data();
-    void loadRewritesInNormalForm();
+    void readingLeavesTheFile_data();
+    void readingLeavesTheFile();
     void saveThenLoad_data();
     void saveThenLoad();
     void saveWritesEncoding_data();
@@ -270,28 +270,40 @@ void TestPanelLayout::load() {
     QCOMPARE(boxes.count(), 0);
 }
 
-void TestPanelLayout::loadRewritesInNormalForm_data() {
+void TestPanelLayout::readingLeavesTheFile_data() {
     QTest::addColumn<QString>("fixture");
-    QTest::addColumn<QByteArray>("rewritten");
-    QTest::newRow("comments and stray lines go")
-        << "comments_blank_lines.vmd"
-        << QByteArray("[Form]\r\na line without an equals sign\r\nCaption=After comments\r\n"
-                      "Button=1\r\n\r\n[Button1]\r\nMotion=7\r\n\r\n");
-    QTest::newRow("CP932 stays CP932")
-        << "japanese_cp932.vmd" << ReadAll(TAPDECK_TEST_DATA "/storage/japanese_cp932.vmd");
-    QTest::newRow("UTF-8 stays UTF-8")
-        << "outside_cp932.vmd" << ReadAll(TAPDECK_TEST_DATA "/storage/outside_cp932.vmd");
-    QTest::newRow("invalid CP932 bytes are kept")
-        << "invalid_cp932_bytes.vmd"
-        << ReadAll(TAPDECK_TEST_DATA "/storage/invalid_cp932_bytes.vmd");
+    QTest::addColumn<QString>("operation");
+    const char* fixtures[] = {"comments_blank_lines.vmd", "japanese_cp932.vmd",
+                              "outside_cp932.vmd", "invalid_cp932_bytes.vmd",
+                              "picture.jpg", // opened with "All Files" by mistake
+                              "picture.bmp"};
+    for (const char* fixture : fixtures)
+        for (const char* op : {"load", "port"})
+            QTest::addRow("%s, %s", fixture, op)
+                << QString::fromLatin1(fixture) << QString::fromLatin1(op);
 }
 
-void TestPanelLayout::loadRewritesInNormalForm() {
+// Reading passes the write test without writing: not a byte of the file changes, and
+// it is not replaced by a new file either.
+void TestPanelLayout::readingLeavesTheFile() {
     QFETCH(QString, fixture);
-    QFETCH(QByteArray, rewritten);
+    QFETCH(QString, operation);
     const QString path = copyFixture(fixture);
-    QVERIFY(LoadLayout(path, Screen).has_value());
-    QCOMPARE(ReadAll(path), rewritten);
+    struct stat before {};
+    QCOMPARE(::stat(QFile::encodeName(path).constData(), &before), 0);
+    MessageBoxRecorder boxes;
+    if (operation == "load")
+        QVERIFY(LoadLayout(path, Screen).has_value());
+    else
+        QVERIFY(LoadPortChoice(path).has_value());
+    QCOMPARE(boxes.count(), 0);
+    QCOMPARE(ReadAll(path), ReadAll(QStringLiteral(TAPDECK_TEST_DATA "/storage/") + fixture));
+    struct stat after {};
+    QCOMPARE(::stat(QFile::encodeName(path).constData(), &after), 0);
+    QCOMPARE(after.st_ino, before.st_ino);
+    const QString name = QFileInfo(path).fileName();
+    QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden).filter(name),
+             QStringList(name));
 }
 
 void TestPanelLayout::saveThenLoad_data() {
