@@ -5,6 +5,8 @@
 #include <vector>
 
 #include <jpeglib.h>
+// After jpeglib.h, which it needs.
+#include <jerror.h>
 
 namespace {
 
@@ -20,9 +22,11 @@ struct ErrorManager {
     longjmp(reinterpret_cast<ErrorManager*>(cinfo->err)->jump, 1);
 }
 
-// Warnings (a truncated file among them) fail the decode too; nothing is printed.
-void JumpOnWarning(j_common_ptr cinfo, int level) {
-    if (level < 0)
+// libjpeg decodes on past a warning (stray bytes before a marker, say), so warnings
+// are accepted, but for data that ends before the picture does: the missing part would
+// be filled with grey. Nothing is printed.
+void JumpOnMissingData(j_common_ptr cinfo, int level) {
+    if (level < 0 && cinfo->err->msg_code == JWRN_JPEG_EOF)
         longjmp(reinterpret_cast<ErrorManager*>(cinfo->err)->jump, 1);
 }
 
@@ -99,7 +103,7 @@ std::optional<QImage> DecodeJpeg(QByteArrayView bytes) {
     DecodeState state;
     state.cinfo.err = jpeg_std_error(&state.errors.base);
     state.errors.base.error_exit = JumpOnError;
-    state.errors.base.emit_message = JumpOnWarning;
+    state.errors.base.emit_message = JumpOnMissingData;
     state.errors.base.output_message = PrintNothing;
     const bool ok = CreateDecoder(state) && DecodeInto(state, bytes);
     // Safe after a failed create as well: it frees only what was allocated.

@@ -102,6 +102,10 @@ void TestBackgroundPicture::load_data() {
         << "cmyk.jpg" << QSize(8, 8) << QPoint(1, 1) << qRgb(255, 255, 255) << 24;
     QTest::newRow("CMYK JPEG, red ink")
         << "cmyk.jpg" << QSize(8, 8) << QPoint(6, 6) << qRgb(255, 0, 0) << 48;
+    QTest::newRow("JPEG with stray bytes before a marker")
+        << "extraneous_bytes.jpg" << QSize(16, 8) << QPoint(1, 1) << qRgb(255, 0, 0) << 24;
+    QTest::newRow("JPEG with stray bytes, bottom right")
+        << "extraneous_bytes.jpg" << QSize(16, 8) << QPoint(14, 6) << qRgb(255, 255, 255) << 24;
     QTest::newRow("no extension goes to JPEG")
         << "jpeg_without_extension" << QSize(16, 8) << QPoint(1, 1) << qRgb(255, 0, 0) << 24;
 }
