@@ -1,7 +1,7 @@
 # The two commands: `make run` builds and starts the panel, `make test` builds and
 # runs every test (plain, AddressSanitizer+UBSan, ThreadSanitizer for the serial line).
 PACKAGES := cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev \
-            libjpeg-dev libx11-dev qt6-translations-l10n xvfb xauth xdotool x11-utils fonts-ipafont-gothic
+            libjpeg-dev libx11-dev libxcb1-dev qt6-translations-l10n xvfb xauth xdotool x11-utils fonts-ipafont-gothic
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 CMAKE_FLAGS := -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 XVFB := xvfb-run -a -s "-screen 0 1280x1024x24"
