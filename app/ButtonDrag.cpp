@@ -2,6 +2,7 @@
 
 #include <QtGlobal>
 
+#include <algorithm>
 #include <limits>
 
 TDragZone DragZoneAt(int x, int y, int width, int height) {
@@ -47,7 +48,8 @@ namespace {
 
 // 64-bit arithmetic: stored geometry may reach the limits of an int.
 int Clamped(qint64 v) {
-    return int(qBound<qint64>(std::numeric_limits<int>::min(), v, std::numeric_limits<int>::max()));
+    return int(std::clamp<qint64>(v, std::numeric_limits<int>::min(),
+                                  std::numeric_limits<int>::max()));
 }
 
 QRect Moved(const QRect& geometry, QPoint pointer, QPoint origin, QSize client) {

@@ -16,17 +16,13 @@ namespace {
 
 // The calls that make up a link selection, in the order the device saw them.
 QStringList LinkCalls(const std::vector<std::string>& calls) {
-    static const QStringList wanted = {"Open",  "Close", "EscapeCommFunction 5",
-                                       "EscapeCommFunction 6", "PurgeComm"};
+    static const QStringList wanted = {"Close", "EscapeCommFunction 5", "EscapeCommFunction 6",
+                                       "PurgeComm 5", "PurgeComm 10"};
     QStringList picked;
     for (const std::string& call : calls) {
         const QString text = QString::fromStdString(call);
-        for (const QString& prefix : wanted) {
-            if (text.startsWith(prefix)) {
-                picked << text;
-                break;
-            }
-        }
+        if (wanted.contains(text) || text.startsWith("Open "))
+            picked << text;
     }
     return picked;
 }
