@@ -2,6 +2,8 @@
 
 #include "TextEncoding.h"
 
+#include <QStringDecoder>
+
 #include <cstdint>
 
 namespace {
@@ -21,6 +23,91 @@ QString WithoutLineBreaks(const QString& text) {
         result.append(c == QLatin1Char('\r') || c == QLatin1Char('\n') ? QLatin1Char(' ') : c);
     }
     return result;
+}
+
+struct Utf8Char {
+    char32_t code = 0;
+    int length = 0; // 0: no valid sequence starts here
+};
+
+// The character whose UTF-8 sequence starts at bytes[at]. Overlong forms, surrogates,
+// code points beyond U+10FFFF and cut sequences are no characters.
+Utf8Char ReadUtf8Char(QByteArrayView bytes, qsizetype at) {
+    const auto lead = static_cast<unsigned char>(bytes[at]);
+    if (lead < 0x80)
+        return {lead, 1};
+    int length = 0;
+    char32_t code = 0;
+    char32_t least = 0;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+        code = lead & 0x1Fu;
+        least = 0x80;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        code = lead & 0x0Fu;
+        least = 0x800;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        code = lead & 0x07u;
+        least = 0x10000;
+    } else {
+        return {};
+    }
+    if (bytes.size() - at < length)
+        return {};
+    for (int k = 1; k < length; ++k) {
+        const auto next = static_cast<unsigned char>(bytes[at + k]);
+        if ((next & 0xC0u) != 0x80u)
+            return {};
+        code = (code << 6) | (next & 0x3Fu);
+    }
+    if (code < least || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+        return {};
+    return {code, length};
+}
+
+// UTF-8 with every byte outside a valid sequence kept as the escape DecodeCp932 uses,
+// so that a save in either encoding writes the byte back unchanged.
+QString DecodeUtf8KeepingBytes(QByteArrayView bytes) {
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = decoder(bytes);
+    if (!decoder.hasError())
+        return text;
+    text.clear();
+    text.reserve(bytes.size());
+    for (qsizetype at = 0; at < bytes.size();) {
+        const Utf8Char c = ReadUtf8Char(bytes, at);
+        if (c.length == 0) {
+            text.append(QChar(char16_t(0xDC00 + static_cast<unsigned char>(bytes[at]))));
+            ++at;
+            continue;
+        }
+        const char32_t code[1] = {c.code};
+        text.append(QString::fromUcs4(code, 1));
+        at += c.length;
+    }
+    return text;
+}
+
+// UTF-8 in which every escape of DecodeCp932 becomes its byte again.
+QByteArray EncodeUtf8KeepingBytes(QStringView text) {
+    QByteArray bytes;
+    bytes.reserve(text.size() * 3);
+    qsizetype run = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            ++i; // a pair is one character, even when its second half looks like an escape
+            continue;
+        }
+        if (!IsEscapedByte(text[i]))
+            continue;
+        bytes += text.sliced(run, i - run).toUtf8();
+        bytes += static_cast<char>(text[i].unicode() - 0xDC00);
+        run = i + 1;
+    }
+    bytes += text.sliced(run).toUtf8();
+    return bytes;
 }
 
 int HexDigit(QChar c) {
@@ -99,7 +186,7 @@ std::optional<int> ParseIniInteger(QStringView text) {
 
 IniDocument IniDocument::fromBytes(QByteArrayView bytes) {
     if (bytes.startsWith(Utf8Bom))
-        return fromText(QString::fromUtf8(bytes.sliced(Utf8Bom.size())));
+        return fromText(DecodeUtf8KeepingBytes(bytes.sliced(Utf8Bom.size())));
     return fromText(DecodeCp932(bytes));
 }
 
@@ -205,7 +292,7 @@ QByteArray IniDocument::toBytes() const {
     const QString text = toText();
     if (std::optional<QByteArray> cp932 = EncodeCp932(text))
         return *std::move(cp932);
-    return Utf8Bom + text.toUtf8();
+    return Utf8Bom + EncodeUtf8KeepingBytes(text);
 }
 
 qsizetype IniDocument::findSection(QStringView section) const {

@@ -17,7 +17,9 @@
 // or to the written strings instead of copying them.
 class IniDocument {
 public:
-    // Bytes as stored: UTF-8 after a byte-order mark, CP932 otherwise.
+    // Bytes as stored: UTF-8 after a byte-order mark, CP932 otherwise. A byte that is
+    // no character in its encoding is kept as an escape (see DecodeCp932) that toBytes
+    // writes back as the same byte in either encoding.
     static IniDocument fromBytes(QByteArrayView bytes);
     static IniDocument fromText(const QString& text);
 

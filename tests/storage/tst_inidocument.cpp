@@ -21,6 +21,8 @@ private slots:
     void writeTurnsLineBreaksIntoBlanks();
     void encodingOfTheBytes_data();
     void encodingOfTheBytes();
+    void strayBytesKept_data();
+    void strayBytesKept();
     void clearDropsEverything();
     void namesMatchWithoutCase_data();
     void namesMatchWithoutCase();
@@ -256,6 +258,64 @@ void TestIniDocument::encodingOfTheBytes() {
     doc.writeString(QStringLiteral("Form"), QStringLiteral("Caption"), caption);
     QCOMPARE(doc.toBytes(), bytes);
     QCOMPARE(IniDocument::fromBytes(bytes).readString(u"Form", u"Caption", QString()), caption);
+}
+
+// The escape that carries a byte which is no character.
+static QString Stray(std::initializer_list<unsigned char> bytes) {
+    QString text;
+    for (unsigned char byte : bytes)
+        text.append(QChar(char16_t(0xDC00 + byte)));
+    return text;
+}
+
+void TestIniDocument::strayBytesKept_data() {
+    QTest::addColumn<QString>("fixture");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QByteArray>("line"); // as written in UTF-8
+    QTest::newRow("CP932: cut pair and FF") << "invalid_cp932_bytes.vmd"
+                                            << "Caption"
+                                            << "bad " + Stray({0x82}) + "  byte " + Stray({0xFF})
+                                            << QByteArray("Caption=bad \x82  byte \xff\r\n");
+    const QString utf8 = QStringLiteral("utf8_stray_bytes.vmd");
+    QTest::newRow("UTF-8: lone continuation byte")
+        << utf8 << "Lone"
+        << "a" + Stray({0x82}) + "b" << QByteArray("Lone=a\x82\x62\r\n");
+    QTest::newRow("UTF-8: cut sequence")
+        << utf8 << "Cut" << Stray({0xE2, 0x98}) + " end" << QByteArray("Cut=\xe2\x98 end\r\n");
+    QTest::newRow("UTF-8: overlong form")
+        << utf8 << "Overlong" << Stray({0xC0, 0xAF}) << QByteArray("Overlong=\xc0\xaf\r\n");
+    QTest::newRow("UTF-8: encoded surrogate") << utf8 << "Surrogate" << Stray({0xED, 0xB2, 0x80})
+                                              << QByteArray("Surrogate=\xed\xb2\x80\r\n");
+    QTest::newRow("UTF-8: beyond U+10FFFF") << utf8 << "Beyond" << Stray({0xF4, 0x90, 0x80, 0x80})
+                                            << QByteArray("Beyond=\xf4\x90\x80\x80\r\n");
+    QTest::newRow("UTF-8: FF after a character")
+        << utf8 << "Tail"
+        << "Caf\u00e9" + Stray({0xFF}) << QByteArray("Tail=Caf\xc3\xa9\xff\r\n");
+    // Its second half lies in the range of the escapes, yet it is one real character.
+    QTest::newRow("UTF-8: surrogate pair") << utf8 << "Pair" << QString::fromUcs4(U"\U0001F480")
+                                           << QByteArray("Pair=\xf0\x9f\x92\x80\r\n");
+}
+
+// A byte that is no character comes back as the same byte from a load and a save, also
+// when another value forces the save to UTF-8, and reads back as the same escape.
+void TestIniDocument::strayBytesKept() {
+    QFETCH(QString, fixture);
+    QFETCH(QString, key);
+    QFETCH(QString, value);
+    QFETCH(QByteArray, line);
+    const QByteArray original = Fixture(qPrintable(fixture));
+    IniDocument doc = IniDocument::fromBytes(original);
+    QCOMPARE(doc.readString(u"Form", key, QString()), value);
+    QCOMPARE(doc.toBytes(), original);
+
+    doc.writeString(QStringLiteral("Button1"), QStringLiteral("Caption"), QStringLiteral("Café"));
+    const QByteArray utf8 = doc.toBytes();
+    QVERIFY(utf8.startsWith("\xef\xbb\xbf[Form]\r\n"));
+    QVERIFY2(utf8.contains("\n" + line), utf8.toHex(' ').constData());
+    const IniDocument again = IniDocument::fromBytes(utf8);
+    QCOMPARE(again.readString(u"Form", key, QString()), value);
+    QCOMPARE(again.toBytes(), utf8);
 }
 
 void TestIniDocument::clearDropsEverything() {

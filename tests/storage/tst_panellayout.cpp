@@ -273,8 +273,10 @@ void TestPanelLayout::load() {
 void TestPanelLayout::readingLeavesTheFile_data() {
     QTest::addColumn<QString>("fixture");
     QTest::addColumn<QString>("operation");
-    const char* fixtures[] = {"comments_blank_lines.vmd", "japanese_cp932.vmd",
-                              "outside_cp932.vmd", "invalid_cp932_bytes.vmd",
+    const char* fixtures[] = {"comments_blank_lines.vmd",
+                              "japanese_cp932.vmd",
+                              "outside_cp932.vmd",
+                              "invalid_cp932_bytes.vmd",
                               "picture.jpg", // opened with "All Files" by mistake
                               "picture.bmp"};
     for (const char* fixture : fixtures)
@@ -337,6 +339,14 @@ void TestPanelLayout::saveThenLoad_data() {
     PanelLayout outsideLoaded = outside;
     outsideLoaded.comm = 0;
     QTest::newRow("outside CP932, lossless") << outside << outsideLoaded;
+
+    // Bytes that were no CP932 characters in the file the panel came from.
+    PanelLayout stray = WorkedExample();
+    stray.caption = QStringLiteral("bad ") + QChar(char16_t(0xDC82)) + QChar(char16_t(0xDCFF));
+    stray.buttons[0].caption = QStringLiteral("Café");
+    PanelLayout strayLoaded = stray;
+    strayLoaded.comm = 0;
+    QTest::newRow("stray bytes through UTF-8") << stray << strayLoaded;
 
     PanelLayout breaks = WorkedExample();
     breaks.buttons[0].caption = QStringLiteral("Walk\r\n[Form]\nButton=999");
