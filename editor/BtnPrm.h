@@ -1,13 +1,27 @@
 #pragma once
 
+#include "CloseUpComboBox.h"
+
+#include <QLineEdit>
 #include <QString>
 #include <QWidget>
 
 class IPanelHost;
-class QComboBox;
-class TCloseUpComboBox;
 class QLabel;
-class QLineEdit;
+class TColorBtn;
+class TColorComboBox;
+class TColorDialog;
+class TFileDialog;
+
+// A read-only field that keeps its text unselected when it gains the focus.
+class TUnselectedEdit : public QLineEdit {
+    Q_OBJECT
+public:
+    explicit TUnselectedEdit(QWidget* parent);
+
+protected:
+    void focusInEvent(QFocusEvent* event) override;
+};
 
 // The property editor: a small stay-on-top tool window that shows the selected command
 // button or the panel itself. It is visible exactly while edit mode is on; hiding it
@@ -20,7 +34,8 @@ public:
                      QWidget* parent = nullptr);
     ~TBtnPrm() override;
 
-    // Loads the fields from the selected button, or from the panel.
+    // Loads the fields from the selected button, or from the panel. A selection that names
+    // no button any more loads the panel.
     void ShowButtonProperties();
     void ShowPanelProperties();
 
@@ -40,24 +55,51 @@ public:
     QLineEdit* LeftEdit = nullptr;
     QLabel* Label5 = nullptr;
     QLineEdit* TopEdit = nullptr;
+    QLabel* Label6 = nullptr;
+    TColorComboBox* ColorCombo = nullptr;
+    QLabel* MotionLabel = nullptr;
+    TCloseUpComboBox* MotionCombo = nullptr;
+    QLabel* ShortLabel = nullptr;
+    QLineEdit* ShortEdit = nullptr;
     QLabel* BmpLabel = nullptr;
     QLineEdit* BmpEdit = nullptr;
     QLabel* Label7 = nullptr;
     TCloseUpComboBox* CommPort = nullptr;
     QLabel* Panel1 = nullptr;
+    TColorDialog* ColorDialog = nullptr;
+    TFileDialog* OpenPictureDialog = nullptr;
 
 protected:
     void hideEvent(QHideEvent* event) override;
+    // The child-key handler and the fields' key-down and double-click handlers.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void CreateComponents();
     void FormCreate();
     void FormHide();
     void LoadPortChoice(const QString& fileName);
     void CommPortCloseUp();
+    void ColorComboCloseUp();
+    void ComboCloseUp();
+    void NameEditChange();
+    void ChildKey(int keyCode);
+    void SizeEditKeyDown(int keyCode);
+    void BmpEditKeyDown(int keyCode);
+    void ShortEditDblClick();
+    void BmpEditDblClick();
+    void ApplyButtonGeometry(TColorBtn& button);
+    void ApplyPanelGeometry();
+    void ShowGeometry(int left, int top, int width, int height);
+    void SelectColor(int color);
+    bool FindTarget(TColorBtn*& button);
     QString SettingsFilePath() const;
+    void PlaceRow(QLabel*& label, const char* labelName, const QString& caption, QWidget* field,
+                  const char* fieldName, int y);
     QLineEdit* AddField(QLabel*& label, const char* labelName, const QString& caption,
                         const char* fieldName, int y);
 
     IPanelHost* m_host;
     QString m_settingsFolder;
+    bool m_loading = false; // fields are being filled from the target, not edited
 };

@@ -1,7 +1,10 @@
 #include "FileDialog.h"
 
+#include "PicturePreview.h"
+
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGridLayout>
 
 namespace {
 
@@ -26,12 +29,26 @@ QString TranslatePatterns(const QString& patterns) {
     return result.join(' ');
 }
 
+// Qt's own dialog, since a platform dialog has no room for the pane.
+void AddPicturePreview(QFileDialog& dialog, const QString& preset) {
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    auto* grid = qobject_cast<QGridLayout*>(dialog.layout());
+    if (!grid)
+        return;
+    auto* preview = new TPicturePreview(&dialog);
+    grid->addWidget(preview, 0, grid->columnCount(), grid->rowCount(), 1);
+    QObject::connect(&dialog, &QFileDialog::currentChanged, preview, &TPicturePreview::ShowFile);
+    preview->ShowFile(preset);
+}
+
 FileDialogAnswer RunQtDialog(const FileDialogRequest& request, QWidget* parent) {
     QFileDialog dialog(parent);
     dialog.setObjectName(request.objectName);
     dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     // A name that does not exist yet may be typed in the open dialog as well.
     dialog.setFileMode(QFileDialog::AnyFile);
+    if (request.picturePreview)
+        AddPicturePreview(dialog, request.fileName);
     dialog.setNameFilters(request.nameFilters);
     if (request.filterIndex >= 1 && request.filterIndex <= request.nameFilters.size())
         dialog.selectNameFilter(request.nameFilters.at(request.filterIndex - 1));
@@ -69,6 +86,7 @@ bool TFileDialog::Execute(QWidget* parent) {
     request.filterIndex = m_filterIndex;
     request.fileName = m_fileName;
     request.confirmOverwrite = m_overwritePrompt;
+    request.picturePreview = m_picturePreview;
     const Runner& runner = CurrentRunner();
     const FileDialogAnswer answer = runner ? runner(request, parent) : RunQtDialog(request, parent);
     if (!answer.accepted)

@@ -17,6 +17,7 @@ struct FileDialogRequest {
     int filterIndex = 1;     // 1-based, as the list is written
     QString fileName;
     bool confirmOverwrite = false;
+    bool picturePreview = false; // a pane beside the list shows the selected picture
 };
 
 // How a file dialog was closed: the chosen name and the 1-based filter, or cancelled.
@@ -45,6 +46,8 @@ public:
     QString FileName() const { return m_fileName; }
     void SetOverwritePrompt(bool on) { m_overwritePrompt = on; }
     bool OverwritePrompt() const { return m_overwritePrompt; }
+    void SetPicturePreview(bool on) { m_picturePreview = on; }
+    bool PicturePreview() const { return m_picturePreview; }
     Kind DialogKind() const { return m_kind; }
 
     // Shows the dialog modally. True when a file was chosen; FileName and FilterIndex then hold it.
@@ -64,6 +67,7 @@ private:
     int m_filterIndex = 1;
     QString m_fileName;
     bool m_overwritePrompt = false;
+    bool m_picturePreview = false;
 };
 
 // Test seam: while it exists, dialogs take their answers from its queue and are recorded.
