@@ -1,5 +1,8 @@
 #include "BtnPrm.h"
 #include "ColorBtn.h"
+#include "ColorCombo.h"
+#include "ColorDialog.h"
+#include "FileDialog.h"
 #include "MessageBoxRecorder.h"
 #include "PanelHost.h"
 
@@ -9,6 +12,7 @@
 #include <QHideEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtTest/qtestspontaneevent.h>
@@ -66,6 +70,63 @@ void WriteSettings(const QString& folder, const QByteArray& content) {
     file.write(content);
 }
 
+// An editor beside a fake panel holding one button, CB_1 "Walk" at 10,20, 80 x 30, red,
+// Motion5, shortcut F (70), on a client area 320 x 240. The editor is shown and active, so
+// that its fields can take the focus, and loaded from the button or from the panel.
+class EditorFixture {
+public:
+    explicit EditorFixture(bool panelSelected = false) {
+        panel.clientSize = QSize(320, 240);
+        panel.button = std::make_unique<TColorBtn>();
+        button = panel.button.get();
+        button->setObjectName("CB_1");
+        button->SetCaption("Walk");
+        button->setGeometry(10, 20, 80, 30);
+        button->SetColor(0x000000FF);
+        button->SetFontColor(clWhite);
+        button->SetTag(4);
+        button->SetParam1(70);
+        panel.selected = panelSelected ? QString() : QString("CB_1");
+        editor = std::make_unique<TBtnPrm>(&panel, dir.path());
+        if (panelSelected)
+            editor->ShowPanelProperties();
+        else
+            editor->ShowButtonProperties();
+    }
+
+    // False when the window system gave the editor no focus.
+    bool Show() {
+        editor->show();
+        editor->activateWindow();
+        return QTest::qWaitForWindowActive(editor.get());
+    }
+
+    QLineEdit* Field(const QString& name) const { return editor->findChild<QLineEdit*>(name); }
+
+    // Keys as the window system delivers them: to the window, which hands them to its focus.
+    void Type(const QList<QKeyCombination>& keys) const {
+        for (const QKeyCombination& key : keys)
+            QTest::keyClick(editor->windowHandle(), key.key(), key.keyboardModifiers());
+    }
+
+    // Drops the list, selects an entry and closes the list, as a click on that entry does.
+    static void ChooseEntry(QComboBox* list, int index) {
+        list->showPopup();
+        list->setCurrentIndex(index);
+        list->hidePopup();
+    }
+
+    QTemporaryDir dir;
+    FakePanel panel;
+    TColorBtn* button = nullptr;
+    std::unique_ptr<TBtnPrm> editor;
+};
+
+QStringList GeometryTexts(const TBtnPrm& editor) {
+    return {editor.WidthEdit->text(), editor.HeightEdit->text(), editor.LeftEdit->text(),
+            editor.TopEdit->text()};
+}
+
 } // namespace
 
 class TestBtnPrm : public QObject {
@@ -78,10 +139,29 @@ private slots:
     void unwritableSettingsFolderShowsTheErrorAndSelectsNothing();
     void showPanelProperties();
     void showButtonProperties();
-    void buttonThatIsGoneShowsNothing();
+    void buttonThatIsGoneShowsThePanel();
     void closingThePortListSelectsTheLinkEveryTime();
     void closingTheEditorSwitchesEditModeOff();
     void spontaneousHideKeepsEditMode();
+    void listsAndShortcutBeforeTheFirstLoad();
+    void loadingEnablesTheFieldsOfTheTarget_data();
+    void loadingEnablesTheFieldsOfTheTarget();
+    void shortcutCapture_data();
+    void shortcutCapture();
+    void doubleClickClearsTheShortcut();
+    void geometryKeys_data();
+    void geometryKeys();
+    void colourChoice_data();
+    void colourChoice();
+    void colourAppliesOnlyWhenTheListCloses();
+    void playNumber_data();
+    void playNumber();
+    void nameFollowsEveryKeystroke_data();
+    void nameFollowsEveryKeystroke();
+    void pictureField_data();
+    void pictureField();
+    void staleSelectionChangesNothingAndShowsThePanel_data();
+    void staleSelectionChangesNothingAndShowsThePanel();
 };
 
 void TestBtnPrm::createsTheFieldsAndPortList() {
@@ -191,15 +271,16 @@ void TestBtnPrm::showButtonProperties() {
     QVERIFY(!editor.BmpLabel->isEnabled());
 }
 
-void TestBtnPrm::buttonThatIsGoneShowsNothing() {
+// Opening a layout with fewer buttons can leave a name that names nothing.
+void TestBtnPrm::buttonThatIsGoneShowsThePanel() {
     QTemporaryDir dir;
     FakePanel panel;
     panel.selected = "CB_9";
     TBtnPrm editor(&panel, dir.path());
-    editor.ShowPanelProperties();
     editor.ShowButtonProperties();
     QCOMPARE(editor.windowTitle(), QString("Formのプロパティ"));
     QCOMPARE(editor.NameEdit->text(), QString("Panel"));
+    QCOMPARE(editor.BmpEdit->text(), QString("/pictures/back.bmp"));
 }
 
 void TestBtnPrm::closingThePortListSelectsTheLinkEveryTime() {
@@ -238,6 +319,492 @@ void TestBtnPrm::spontaneousHideKeepsEditMode() {
     QSpontaneKeyEvent::setSpontaneous(&hide);
     qApp->notify(&editor, &hide); // notify keeps the spontaneous mark, sendEvent clears it
     QVERIFY(panel.editModeCalls.isEmpty());
+}
+
+void TestBtnPrm::listsAndShortcutBeforeTheFirstLoad() {
+    QTemporaryDir dir;
+    FakePanel panel;
+    TBtnPrm editor(&panel, dir.path());
+    QCOMPARE(editor.ColorCombo->count(), 18);
+    QCOMPARE(editor.ColorCombo->currentText(), QString("標準色"));
+    QCOMPARE(editor.ColorCombo->itemText(17), QString("そのほかの色"));
+    QCOMPARE(editor.MotionCombo->count(), 86);
+    QCOMPARE(editor.MotionCombo->currentText(), QString("OFF"));
+    QCOMPARE(editor.MotionCombo->itemText(1), QString("Motion1"));
+    QCOMPARE(editor.MotionCombo->itemText(80), QString("Motion80"));
+    QCOMPARE(editor.MotionCombo->itemText(81), QString("Scenario1"));
+    QCOMPARE(editor.MotionCombo->itemText(85), QString("Scenario5"));
+    QCOMPARE(editor.ShortEdit->text(), QString("OFF"));
+    QVERIFY(editor.ShortEdit->isReadOnly());
+    for (QWidget* field :
+         {static_cast<QWidget*>(editor.ColorCombo), static_cast<QWidget*>(editor.MotionCombo),
+          static_cast<QWidget*>(editor.ShortEdit), static_cast<QWidget*>(editor.BmpEdit)})
+        QVERIFY2(field->isEnabled(), qPrintable(field->objectName()));
+    QCOMPARE(editor.ColorCombo->geometry(), QRect(76, 100, 132, 20));
+    QCOMPARE(editor.MotionLabel->geometry().topLeft(), QPoint(0, 124));
+    QCOMPARE(editor.ShortEdit->geometry(), QRect(76, 140, 132, 20));
+    QCOMPARE(editor.ShortLabel->text(), QString("ショートカット"));
+    // The tab order is the design's, not the order on the screen.
+    QStringList order;
+    QWidget* widget = editor.NameEdit;
+    do {
+        if (widget->focusPolicy() & Qt::TabFocus)
+            order << widget->objectName();
+        widget = widget->nextInFocusChain();
+    } while (widget != editor.NameEdit);
+    QCOMPARE(order, (QStringList{"NameEdit", "LeftEdit", "WidthEdit", "HeightEdit", "TopEdit",
+                                 "ColorCombo", "MotionCombo", "ShortEdit", "CommPort", "BmpEdit"}));
+}
+
+void TestBtnPrm::loadingEnablesTheFieldsOfTheTarget_data() {
+    QTest::addColumn<bool>("panelSelected");
+    QTest::addColumn<int>("tag");
+    QTest::addColumn<int>("motionEntry");
+    QTest::newRow("button") << false << 4 << 5;
+    QTest::newRow("button playing Scenario5") << false << 84 << 85;
+    QTest::newRow("button with a play number beyond the list") << false << 85 << -1;
+    QTest::newRow("button with a play number below OFF") << false << -2 << -1;
+    QTest::newRow("panel") << true << 4 << -1;
+}
+
+void TestBtnPrm::loadingEnablesTheFieldsOfTheTarget() {
+    QFETCH(bool, panelSelected);
+    QFETCH(int, tag);
+    QFETCH(int, motionEntry);
+    // Loaded from the other target first, so that every rule has something to undo.
+    EditorFixture fixture(!panelSelected);
+    TBtnPrm& editor = *fixture.editor;
+    fixture.button->SetTag(tag);
+    fixture.panel.selected = panelSelected ? QString() : QString("CB_1");
+    if (panelSelected)
+        editor.ShowPanelProperties();
+    else
+        editor.ShowButtonProperties();
+    QCOMPARE(editor.MotionCombo->currentIndex(), motionEntry);
+    QCOMPARE(editor.MotionCombo->isEnabled(), !panelSelected);
+    QCOMPARE(editor.MotionLabel->isEnabled(), !panelSelected);
+    QCOMPARE(editor.ShortEdit->isEnabled(), !panelSelected);
+    QCOMPARE(editor.ShortLabel->isEnabled(), !panelSelected);
+    QCOMPARE(editor.ShortEdit->text(), panelSelected ? QString() : QString("070  ローマ字 [Ｆ]"));
+    QCOMPARE(editor.BmpEdit->isEnabled(), panelSelected);
+    QCOMPARE(editor.BmpLabel->isEnabled(), panelSelected);
+    QCOMPARE(editor.BmpEdit->text(), panelSelected ? QString("/pictures/back.bmp") : QString());
+    QCOMPARE(editor.ColorCombo->currentIndex(), panelSelected ? 0 : 7);
+    for (QWidget* field :
+         {static_cast<QWidget*>(editor.NameEdit), static_cast<QWidget*>(editor.WidthEdit),
+          static_cast<QWidget*>(editor.TopEdit), static_cast<QWidget*>(editor.ColorCombo)})
+        QVERIFY2(field->isEnabled(), qPrintable(field->objectName()));
+}
+
+void TestBtnPrm::shortcutCapture_data() {
+    QTest::addColumn<QString>("focus");
+    QTest::addColumn<QList<QKeyCombination>>("keys");
+    QTest::addColumn<int>("param1");
+    QTest::addColumn<QString>("shortText");
+    QTest::addColumn<QString>("focusAfter");
+    QTest::addColumn<QRect>("geometry");
+    QTest::addColumn<QStringList>("fields"); // width, height, left, top after the keys
+    const QRect unchanged(10, 20, 80, 30);
+    const QStringList typed{"50", "999", "10", "20"};
+    const QString keptShortcut("070  ローマ字 [Ｆ]");
+    QTest::newRow("A") << "ShortEdit" << QList<QKeyCombination>{Qt::Key_A} << 65
+                       << "065  ローマ字 [Ａ]"
+                       << "ShortEdit" << unchanged << typed;
+    QTest::newRow("Enter becomes the shortcut and applies the geometry")
+        << "ShortEdit" << QList<QKeyCombination>{Qt::Key_Return} << 13 << "013  Enter"
+        << "ShortEdit" << QRect(10, 20, 50, 220) << QStringList{"50", "220", "10", "20"};
+    QTest::newRow("keypad Enter") << "ShortEdit"
+                                  << QList<QKeyCombination>{Qt::KeypadModifier | Qt::Key_Enter}
+                                  << 13 << "013  Enter"
+                                  << "ShortEdit" << QRect(10, 20, 50, 220)
+                                  << QStringList{"50", "220", "10", "20"};
+    QTest::newRow("Escape becomes the shortcut and reloads the fields")
+        << "ShortEdit" << QList<QKeyCombination>{Qt::Key_Escape} << 27 << "027  ESC"
+        << "ShortEdit" << unchanged << QStringList{"80", "30", "10", "20"};
+    QTest::newRow("Tab becomes the shortcut and moves on")
+        << "ShortEdit" << QList<QKeyCombination>{Qt::Key_Tab} << 9 << "009  "
+        << "CommPort" << unchanged << typed;
+    QTest::newRow("Shift then A stores A")
+        << "ShortEdit" << QList<QKeyCombination>{Qt::Key_Shift, Qt::ShiftModifier | Qt::Key_A} << 65
+        << "065  ローマ字 [Ａ]"
+        << "ShortEdit" << unchanged << typed;
+    QTest::newRow("Shift alone") << "ShortEdit" << QList<QKeyCombination>{Qt::Key_Shift} << 16
+                                 << "016  Shift"
+                                 << "ShortEdit" << unchanged << typed;
+    QTest::newRow("F12") << "ShortEdit" << QList<QKeyCombination>{Qt::Key_F12} << 123 << "123  Ｆ12"
+                         << "ShortEdit" << unchanged << typed;
+    QTest::newRow("A in the width field changes no shortcut")
+        << "WidthEdit" << QList<QKeyCombination>{Qt::Key_A} << 70 << keptShortcut << "WidthEdit"
+        << unchanged << QStringList{"50a", "999", "10", "20"};
+    QTest::newRow("Enter in the name field changes no shortcut and applies nothing")
+        << "NameEdit" << QList<QKeyCombination>{Qt::Key_Return} << 70 << keptShortcut << "NameEdit"
+        << unchanged << typed;
+    QTest::newRow("Tab in the width field changes no shortcut")
+        << "WidthEdit" << QList<QKeyCombination>{Qt::Key_Tab} << 70 << keptShortcut << "HeightEdit"
+        << unchanged << typed;
+}
+
+void TestBtnPrm::shortcutCapture() {
+    QFETCH(QString, focus);
+    QFETCH(QList<QKeyCombination>, keys);
+    QFETCH(int, param1);
+    QFETCH(QString, shortText);
+    QFETCH(QString, focusAfter);
+    QFETCH(QRect, geometry);
+    QFETCH(QStringList, fields);
+    EditorFixture fixture;
+    QVERIFY(fixture.Show());
+    TBtnPrm& editor = *fixture.editor;
+    editor.WidthEdit->setText("50");
+    editor.HeightEdit->setText("999");
+    fixture.Field(focus)->setFocus();
+    QVERIFY(fixture.Field(focus)->hasFocus());
+    fixture.Type(keys);
+    QCOMPARE(fixture.button->Param1(), param1);
+    QCOMPARE(editor.ShortEdit->text(), shortText);
+    QVERIFY(QApplication::focusWidget());
+    QCOMPARE(QApplication::focusWidget()->objectName(), focusAfter);
+    QCOMPARE(fixture.button->geometry(), geometry);
+    QCOMPARE(GeometryTexts(editor), fields);
+}
+
+void TestBtnPrm::doubleClickClearsTheShortcut() {
+    EditorFixture fixture;
+    QVERIFY(fixture.Show());
+    QTest::mouseDClick(fixture.editor->ShortEdit, Qt::LeftButton);
+    QCOMPARE(fixture.button->Param1(), -1);
+    QCOMPARE(fixture.editor->ShortEdit->text(), QString("OFF"));
+}
+
+void TestBtnPrm::geometryKeys_data() {
+    QTest::addColumn<bool>("panelSelected");
+    QTest::addColumn<QRect>("start"); // the button's geometry before loading
+    QTest::addColumn<QString>("focus");
+    QTest::addColumn<QStringList>("typed"); // width, height, left, top
+    QTest::addColumn<QKeyCombination>("key");
+    QTest::addColumn<QRect>("applied"); // the button's geometry or the panel's outer frame
+    QTest::addColumn<QStringList>("fields");
+    const QRect button(10, 20, 80, 30);
+    const QStringList buttonFields{"80", "30", "10", "20"};
+    const QKeyCombination enter(Qt::Key_Return);
+    QTest::newRow("abc in the width field keeps the width")
+        << false << button << "WidthEdit" << QStringList{"abc", "30", "10", "20"} << enter << button
+        << buttonFields;
+    QTest::newRow("Escape after 999 in the height field restores it")
+        << false << button << "HeightEdit" << QStringList{"80", "999", "10", "20"}
+        << QKeyCombination(Qt::Key_Escape) << button << buttonFields;
+    QTest::newRow("300 + 50 on 320 gives 20")
+        << false << QRect(300, 20, 10, 30) << "WidthEdit" << QStringList{"50", "30", "300", "20"}
+        << enter << QRect(300, 20, 20, 30) << QStringList{"20", "30", "300", "20"};
+    QTest::newRow("5 gives 10") << false << button << "WidthEdit"
+                                << QStringList{"5", "30", "10", "20"} << enter
+                                << QRect(10, 20, 10, 30) << QStringList{"10", "30", "10", "20"};
+    QTest::newRow("-7 in the left field gives 0")
+        << false << button << "LeftEdit" << QStringList{"80", "30", "-7", "20"} << enter
+        << QRect(0, 20, 80, 30) << QStringList{"80", "30", "0", "20"};
+    QTest::newRow("400 in the left field gives 240, Enter in the top field")
+        << false << button << "TopEdit" << QStringList{"80", "30", "400", "20"} << enter
+        << QRect(240, 20, 80, 30) << QStringList{"80", "30", "240", "20"};
+    QTest::newRow("keypad Enter in the height field")
+        << false << button << "HeightEdit" << QStringList{"80", "30", "10", "-5"}
+        << QKeyCombination(Qt::KeypadModifier | Qt::Key_Enter) << QRect(10, 0, 80, 30)
+        << QStringList{"80", "30", "10", "0"};
+    QTest::newRow("a button beyond the edge gets width 1")
+        << false << QRect(330, 20, 80, 30) << "WidthEdit" << QStringList{"80", "30", "330", "20"}
+        << enter << QRect(319, 20, 1, 30) << QStringList{"1", "30", "319", "20"};
+    QTest::newRow("another key applies nothing")
+        << false << button << "WidthEdit" << QStringList{"50", "30", "10", "20"}
+        << QKeyCombination(Qt::Key_F5) << button << QStringList{"50", "30", "10", "20"};
+
+    const QRect panel(200, 100, 320, 240);
+    const int screenWidth = QGuiApplication::primaryScreen()->size().width();
+    const QString beyond = QString::number(screenWidth + 100);
+    const QString edge = QString::number(screenWidth);
+    QTest::newRow("panel width 50 gives 116")
+        << true << button << "WidthEdit" << QStringList{"50", "240", "200", "100"} << enter
+        << QRect(200, 100, 116, 240) << QStringList{"116", "240", "200", "100"};
+    QTest::newRow("panel left beyond the screen")
+        << true << button << "LeftEdit" << QStringList{"320", "240", beyond, "100"} << enter
+        << QRect(screenWidth - 5, 100, 320, 240)
+        << QStringList{"320", "240", QString::number(screenWidth - 5), "100"};
+    QTest::newRow("panel left equal to the screen width")
+        << true << button << "LeftEdit" << QStringList{"320", "240", edge, "100"} << enter
+        << QRect(screenWidth, 100, 320, 240) << QStringList{"320", "240", edge, "100"};
+    QTest::newRow("panel, Escape")
+        << true << button << "TopEdit" << QStringList{"999", "240", "200", "1"}
+        << QKeyCombination(Qt::Key_Escape) << panel << QStringList{"320", "240", "200", "100"};
+}
+
+void TestBtnPrm::geometryKeys() {
+    QFETCH(bool, panelSelected);
+    QFETCH(QRect, start);
+    QFETCH(QString, focus);
+    QFETCH(QStringList, typed);
+    QFETCH(QKeyCombination, key);
+    QFETCH(QRect, applied);
+    QFETCH(QStringList, fields);
+    EditorFixture fixture(true);
+    fixture.button->setGeometry(start);
+    fixture.panel.selected = panelSelected ? QString() : QString("CB_1");
+    if (!panelSelected)
+        fixture.editor->ShowButtonProperties();
+    QVERIFY(fixture.Show());
+    TBtnPrm& editor = *fixture.editor;
+    QLineEdit* const geometryFields[] = {editor.WidthEdit, editor.HeightEdit, editor.LeftEdit,
+                                         editor.TopEdit};
+    for (int i = 0; i < 4; ++i)
+        geometryFields[i]->setText(typed.at(i));
+    fixture.Field(focus)->setFocus();
+    fixture.Type({key});
+    QCOMPARE(panelSelected ? fixture.panel.bounds : fixture.button->geometry(), applied);
+    QCOMPARE(GeometryTexts(editor), fields);
+    QCOMPARE(fixture.button->Param1(), 70);
+}
+
+void TestBtnPrm::colourChoice_data() {
+    QTest::addColumn<bool>("panelSelected");
+    QTest::addColumn<int>("start");
+    QTest::addColumn<int>("shownEntry");
+    QTest::addColumn<int>("entry");
+    QTest::addColumn<QList<int>>("answers"); // one close per answer; -1 cancels the dialog
+    QTest::addColumn<int>("color");
+    QTest::addColumn<int>("fontColor");
+    QTest::addColumn<QList<int>>("dialogShowed");
+    const int white = clWhite;
+    const int black = clBlack;
+    QTest::newRow("unlisted colour shown as other colour and kept on cancel")
+        << false << 0x00123456 << 17 << 17 << QList<int>{-1} << 0x00123456 << white
+        << QList<int>{0x00123456};
+    QTest::newRow("red, never-used dialog cancelled: black with white text")
+        << false << 0x000000FF << 7 << 17 << QList<int>{-1} << black << white << QList<int>{0};
+    QTest::newRow("chosen in the dialog, then shown by it the next time")
+        << false << 0x000000FF << 7 << 17 << QList<int>{0x00C0FFEE, -1} << 0x00C0FFEE << black
+        << QList<int>{0, 0x00C0FFEE};
+    QTest::newRow("the entry already selected applies again")
+        << false << 0x000000FF << 7 << 7 << QList<int>{} << 0x000000FF << white << QList<int>{};
+    QTest::newRow("yellow gives black text")
+        << false << 0x000000FF << 7 << 14 << QList<int>{} << 0x0000FFFF << black << QList<int>{};
+    QTest::newRow("grey gives white text")
+        << false << 0x000000FF << 7 << 3 << QList<int>{} << 0x00808080 << white << QList<int>{};
+    QTest::newRow("silver gives black text")
+        << false << 0x000000FF << 7 << 2 << QList<int>{} << 0x00C0C0C0 << black << QList<int>{};
+    QTest::newRow("button face stays a system colour")
+        << false << 0x000000FF << 7 << 0 << QList<int>{} << int(clBtnFace)
+        << int(ContrastTextColor(clBtnFace)) << QList<int>{};
+    QTest::newRow("panel, lime") << true << int(clBtnFace) << 0 << 13 << QList<int>{} << 0x0000FF00
+                                 << black << QList<int>{};
+    QTest::newRow("panel, unlisted colour kept on cancel")
+        << true << 0x00123456 << 17 << 17 << QList<int>{-1} << 0x00123456 << white
+        << QList<int>{0x00123456};
+}
+
+void TestBtnPrm::colourChoice() {
+    QFETCH(bool, panelSelected);
+    QFETCH(int, start);
+    QFETCH(int, shownEntry);
+    QFETCH(int, entry);
+    QFETCH(QList<int>, answers);
+    QFETCH(int, color);
+    QFETCH(int, fontColor);
+    QFETCH(QList<int>, dialogShowed);
+    TColorDialogAnswers dialog;
+    for (int answer : answers) {
+        if (answer == -1)
+            dialog.Cancel();
+        else
+            dialog.Choose(answer);
+    }
+    EditorFixture fixture(true);
+    fixture.button->SetColor(start);
+    fixture.panel.color = start;
+    fixture.panel.selected = panelSelected ? QString() : QString("CB_1");
+    if (panelSelected)
+        fixture.editor->ShowPanelProperties();
+    else
+        fixture.editor->ShowButtonProperties();
+    QCOMPARE(fixture.editor->ColorCombo->currentIndex(), shownEntry);
+    // Changed behind the editor's back: only a colour the editor applies shows.
+    fixture.button->SetColor(0x00ABCDEF);
+    fixture.button->SetFontColor(0x00010203);
+    fixture.panel.color = 0x00ABCDEF;
+    fixture.panel.fontColor = 0x00010203;
+    for (qsizetype close = 0; close < std::max<qsizetype>(answers.size(), 1); ++close)
+        EditorFixture::ChooseEntry(fixture.editor->ColorCombo, entry);
+    const TColor applied = panelSelected ? fixture.panel.color : fixture.button->Color();
+    const TColor appliedFont =
+        panelSelected ? fixture.panel.fontColor : fixture.button->FontColor();
+    QCOMPARE(applied, color);
+    QCOMPARE(appliedFont, fontColor);
+    QCOMPARE(QList<int>(dialog.Shown().begin(), dialog.Shown().end()), dialogShowed);
+    // The other target is untouched.
+    QCOMPARE(panelSelected ? fixture.button->Color() : fixture.panel.color, TColor(0x00ABCDEF));
+}
+
+void TestBtnPrm::colourAppliesOnlyWhenTheListCloses() {
+    EditorFixture fixture;
+    QVERIFY(fixture.Show());
+    TBtnPrm& editor = *fixture.editor;
+    editor.ColorCombo->setFocus();
+    fixture.Type({Qt::Key_Down});
+    QCOMPARE(editor.ColorCombo->currentIndex(), 8);
+    QCOMPARE(fixture.button->Color(), TColor(0x000000FF));
+    editor.ColorCombo->showPopup();
+    editor.ColorCombo->hidePopup();
+    QCOMPARE(fixture.button->Color(), TColor(0x00800080));
+}
+
+void TestBtnPrm::playNumber_data() {
+    QTest::addColumn<int>("startTag");
+    QTest::addColumn<int>("entry"); // -1: the list closes with no entry selected
+    QTest::addColumn<int>("tag");
+    QTest::newRow("Scenario1 stores 80") << 4 << 81 << 80;
+    QTest::newRow("OFF stores -1") << 4 << 0 << -1;
+    QTest::newRow("Motion1 stores 0") << 4 << 1 << 0;
+    QTest::newRow("Scenario5 stores 84") << 4 << 85 << 84;
+    QTest::newRow("the entry already selected") << 4 << 5 << 4;
+    QTest::newRow("no entry selected keeps the play number") << 200 << -1 << 200;
+}
+
+void TestBtnPrm::playNumber() {
+    QFETCH(int, startTag);
+    QFETCH(int, entry);
+    QFETCH(int, tag);
+    EditorFixture fixture(true);
+    fixture.button->SetTag(startTag);
+    fixture.panel.selected = "CB_1";
+    fixture.editor->ShowButtonProperties();
+    // Only a play number the editor applies shows.
+    if (entry >= 0)
+        fixture.button->SetTag(-5);
+    EditorFixture::ChooseEntry(fixture.editor->MotionCombo, entry);
+    QCOMPARE(fixture.button->Tag(), tag);
+}
+
+void TestBtnPrm::nameFollowsEveryKeystroke_data() {
+    QTest::addColumn<bool>("panelSelected");
+    QTest::newRow("button") << false;
+    QTest::newRow("panel") << true;
+}
+
+void TestBtnPrm::nameFollowsEveryKeystroke() {
+    QFETCH(bool, panelSelected);
+    EditorFixture fixture(panelSelected);
+    QVERIFY(fixture.Show());
+    const auto caption = [&] {
+        return panelSelected ? fixture.panel.caption : fixture.button->Caption();
+    };
+    const QString before = caption();
+    fixture.editor->NameEdit->setFocus();
+    fixture.Type({Qt::Key_End, Qt::Key_X});
+    QCOMPARE(caption(), before + "x");
+    fixture.Type({Qt::Key_Backspace, Qt::Key_Backspace});
+    QCOMPARE(caption(), before.chopped(1));
+    QCOMPARE(panelSelected ? fixture.button->Caption() : fixture.panel.caption,
+             panelSelected ? QString("Walk") : QString("Panel"));
+}
+
+void TestBtnPrm::pictureField_data() {
+    QTest::addColumn<QKeyCombination>("key"); // Key_unknown: a double click instead
+    QTest::addColumn<QString>("chosen");      // empty: the dialog is cancelled
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<int>("cleared");
+    QTest::addColumn<QStringList>("loaded");
+    const QString old("/pictures/back.bmp");
+    const QString picture(TAPDECK_TEST_DATA "/storage/picture.jpg");
+    const QKeyCombination click(Qt::Key_unknown);
+    QTest::newRow("Delete removes the picture at once")
+        << QKeyCombination(Qt::Key_Delete) << QString() << QString() << 1 << QStringList{};
+    QTest::newRow("Backspace removes nothing")
+        << QKeyCombination(Qt::Key_Backspace) << QString() << old << 0 << QStringList{};
+    QTest::newRow("double click loads the chosen picture")
+        << click << picture << picture << 0 << QStringList{picture};
+    QTest::newRow("a picture that cannot be loaded changes nothing")
+        << click << "/nowhere/missing.jpg" << old << 0 << QStringList{"/nowhere/missing.jpg"};
+    QTest::newRow("cancelled") << click << QString() << old << 0 << QStringList{};
+}
+
+void TestBtnPrm::pictureField() {
+    QFETCH(QKeyCombination, key);
+    QFETCH(QString, chosen);
+    QFETCH(QString, shown);
+    QFETCH(int, cleared);
+    QFETCH(QStringList, loaded);
+    TFileDialogAnswers dialogs;
+    if (!chosen.isEmpty())
+        dialogs.Choose(chosen, 1);
+    EditorFixture fixture(true);
+    QVERIFY(fixture.Show());
+    TBtnPrm& editor = *fixture.editor;
+    if (key.key() == Qt::Key_unknown) {
+        QTest::mouseDClick(editor.BmpEdit, Qt::LeftButton);
+        QCOMPARE(dialogs.Requests().size(), std::size_t(1));
+        const FileDialogRequest& request = dialogs.Requests().front();
+        QCOMPARE(request.fileName, QString("/pictures/back.bmp"));
+        QVERIFY(request.picturePreview);
+        QVERIFY(!request.save);
+        QVERIFY(request.nameFilters.join(' ').contains("*.bmp"));
+        QVERIFY(request.nameFilters.join(' ').contains("*.jpg"));
+    } else {
+        editor.BmpEdit->setFocus();
+        fixture.Type({key});
+        QVERIFY(dialogs.Requests().empty());
+    }
+    QCOMPARE(editor.BmpEdit->text(), shown);
+    QCOMPARE(fixture.panel.backgroundFile, shown);
+    QCOMPARE(fixture.panel.clearedPictures, cleared);
+    QCOMPARE(fixture.panel.loadedPictures, loaded);
+}
+
+void TestBtnPrm::staleSelectionChangesNothingAndShowsThePanel_data() {
+    QTest::addColumn<QString>("action");
+    for (const char* action : {"typing a name", "Enter in the width field", "a colour",
+                               "the other colour", "a play number", "a shortcut key",
+                               "a double click on the shortcut", "Escape", "loading the button"})
+        QTest::newRow(action) << QString(action);
+}
+
+void TestBtnPrm::staleSelectionChangesNothingAndShowsThePanel() {
+    QFETCH(QString, action);
+    TColorDialogAnswers dialog;
+    dialog.Choose(0x00111111);
+    EditorFixture fixture;
+    QVERIFY(fixture.Show());
+    TBtnPrm& editor = *fixture.editor;
+    // A layout with fewer buttons was opened while CB_1 was selected.
+    fixture.panel.selected = "CB_9";
+    editor.WidthEdit->setText("50");
+    if (action == "typing a name") {
+        editor.NameEdit->setFocus();
+        fixture.Type({Qt::Key_X});
+    } else if (action == "Enter in the width field" || action == "Escape") {
+        editor.WidthEdit->setFocus();
+        fixture.Type({action == "Escape" ? Qt::Key_Escape : Qt::Key_Return});
+    } else if (action == "a colour" || action == "the other colour") {
+        EditorFixture::ChooseEntry(editor.ColorCombo, action == "a colour" ? 13 : 17);
+    } else if (action == "a play number") {
+        EditorFixture::ChooseEntry(editor.MotionCombo, 81);
+    } else if (action == "a shortcut key") {
+        editor.ShortEdit->setFocus();
+        fixture.Type({Qt::Key_B});
+    } else if (action == "a double click on the shortcut") {
+        QTest::mouseDClick(editor.ShortEdit, Qt::LeftButton);
+    } else {
+        editor.ShowButtonProperties();
+    }
+    const TColorBtn& button = *fixture.button;
+    QCOMPARE(button.Caption(), QString("Walk"));
+    QCOMPARE(button.geometry(), QRect(10, 20, 80, 30));
+    QCOMPARE(button.Color(), TColor(0x000000FF));
+    QCOMPARE(button.Tag(), 4);
+    QCOMPARE(button.Param1(), 70);
+    QCOMPARE(fixture.panel.caption, QString("Panel"));
+    QCOMPARE(fixture.panel.bounds, QRect(200, 100, 320, 240));
+    QCOMPARE(fixture.panel.color, clBtnFace);
+    QVERIFY(dialog.Shown().empty());
+    QCOMPARE(editor.windowTitle(), QString("Formのプロパティ"));
+    QCOMPARE(editor.NameEdit->text(), QString("Panel"));
+    QCOMPARE(editor.WidthEdit->text(), QString("320"));
+    QVERIFY(!editor.ShortEdit->isEnabled());
 }
 
 QTEST_MAIN(TestBtnPrm)
