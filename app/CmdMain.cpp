@@ -545,13 +545,26 @@ void TCmdMain::moveEvent(QMoveEvent* event) {
     WMMove();
 }
 
+// A press a command button leaves to its parent (any but the left button) is the
+// button's, not the panel's.
+bool TCmdMain::IsOnCommandButton(const QMouseEvent& event) const {
+    for (QWidget* w = childAt(event.position().toPoint()); w && w != this; w = w->parentWidget()) {
+        if (IsCommandButton(w))
+            return true;
+    }
+    return false;
+}
+
 void TCmdMain::mousePressEvent(QMouseEvent* event) {
     QWidget::mousePressEvent(event);
-    FormMouseDown();
+    if (!IsOnCommandButton(*event))
+        FormMouseDown();
 }
 
 // The second press of a double click: the double click, then the press itself.
 void TCmdMain::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (IsOnCommandButton(*event))
+        return;
     if (event->button() == Qt::LeftButton)
         EditCheckClick();
     FormMouseDown();

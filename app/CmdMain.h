@@ -164,6 +164,7 @@ private:
     void RemoveCommandButtons();
     TColorBtn* CreateCommandButton(const PanelButton& stored, const QString& name);
     void ApplyEditMode();
+    bool IsOnCommandButton(const QMouseEvent& event) const;
     void SendPress(TColorBtn& button);
     void SetButtonGeometry(TColorBtn& button, const QRect& geometry);
     void AdoptFrameMargins();

@@ -12,6 +12,7 @@
 #include "SimulatorProcess.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QFile>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -67,7 +68,6 @@ struct Panel {
         windows = fake.get();
         windows->SetWindows({{42, true, "Editor", "TPosewright3"}});
         main->SetWindowSystem(std::move(fake));
-        main->resize(304, 201);
         editor = std::make_unique<TBtnPrm>(main.get(), dir.path());
         main->SetEditor(editor.get());
     }
@@ -98,6 +98,8 @@ void SendMouse(QWidget* widget, QEvent::Type type, Qt::MouseButton button,
 class TestCommandButtons : public QObject {
     Q_OBJECT
 private slots:
+    void createdButtonKeepsInsideTheRightAndBottomEdges_data();
+    void createdButtonKeepsInsideTheRightAndBottomEdges();
     void dragZones_data();
     void dragZones();
     void dragSteps_data();
@@ -115,6 +117,37 @@ private slots:
     void keysTypedInTheEditorPressNothing();
     void pressDuringASlowExchangeRunsAfterIt();
 };
+
+void TestCommandButtons::createdButtonKeepsInsideTheRightAndBottomEdges_data() {
+    QTest::addColumn<QPoint>("pointer"); // in the client area
+    QTest::addColumn<QPoint>("topLeft");
+    QTest::newRow("near the right edge") << QPoint(300, 20) << QPoint(224, 20);
+    QTest::newRow("near the bottom edge") << QPoint(20, 190) << QPoint(20, 171);
+    QTest::newRow("in the corner") << QPoint(303, 200) << QPoint(224, 171);
+    QTest::newRow("room enough") << QPoint(100, 60) << QPoint(100, 60);
+    QTest::newRow("no lower bound") << QPoint(-30, -5) << QPoint(-30, -5);
+}
+
+void TestCommandButtons::createdButtonKeepsInsideTheRightAndBottomEdges() {
+    QFETCH(QPoint, pointer);
+    QFETCH(QPoint, topLeft);
+    Panel panel(0, {});
+    // The frame is taken into account once known; the client area is set after that.
+    for (int i = 0; i < 2; ++i) {
+        panel.main->resize(304, 201);
+        QCoreApplication::processEvents();
+    }
+    QCOMPARE(panel.main->size(), QSize(304, 201));
+    // The frame's own thickness lies between the outer and the client corner.
+    const QPoint frame = panel.main->mapToGlobal(QPoint(0, 0)) -
+                         QPoint(panel.main->Left(), panel.main->Top());
+    const QPoint extra(panel.main->Width() - 304, panel.main->Height() - 201);
+    QCursor::setPos(panel.main->mapToGlobal(pointer) - frame + extra);
+    panel.main->CreateButton->trigger();
+    TColorBtn* created = panel.Button(1);
+    QVERIFY(created);
+    QCOMPARE(created->pos(), topLeft);
+}
 
 void TestCommandButtons::dragZones_data() {
     QTest::addColumn<QPoint>("at");
@@ -265,8 +298,8 @@ void TestCommandButtons::dragWithTheMouseMovesOrSizes_data() {
                                       << QRect(50, 50, 120, 30) << int(Qt::SizeHorCursor);
     QTest::newRow("bottom edge sizes") << true << QPoint(10, 27) << QPoint(10, 3)
                                        << QRect(50, 50, 80, 10) << int(Qt::SizeVerCursor);
-    QTest::newRow("corner sizes") << true << QPoint(78, 28) << QPoint(300, 300)
-                                  << QRect(50, 50, 254, 151) << int(Qt::SizeFDiagCursor);
+    QTest::newRow("corner sizes") << true << QPoint(78, 28) << QPoint(100, 60)
+                                  << QRect(50, 50, 100, 60) << int(Qt::SizeFDiagCursor);
     QTest::newRow("outside edit mode nothing moves")
         << false << QPoint(77, 10) << QPoint(120, 10) << QRect(50, 50, 80, 30)
         << int(Qt::ArrowCursor);

@@ -1,46 +1,14 @@
 // Starts the real program under the X server, the way a session does, and ends it with
 // the signals a session sends.
 
-#include <QDir>
-#include <QElapsedTimer>
-#include <QFile>
-#include <QProcess>
+#include "PanelProcess.h"
+
 #include <QTemporaryDir>
 #include <QTest>
+
 #include <csignal>
 
-namespace {
-
-const QString Program = QStringLiteral(TAPDECK_BINARY_DIR "/app/tapdeck");
-
-QString Run(const QString& command, const QStringList& arguments) {
-    QProcess process;
-    process.start(command, arguments);
-    if (!process.waitForFinished(10000))
-        return QString();
-    return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
-}
-
-// The X window of the given exact title, polled until it is mapped.
-QString WaitForWindow(const QString& title) {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < 20000) {
-        const QString found = Run("xdotool", {"search", "--onlyvisible", "--name",
-                                              '^' + QRegularExpression::escape(title) + '$'});
-        if (!found.isEmpty())
-            return found.split('\n').first();
-        QTest::qWait(100);
-    }
-    return QString();
-}
-
-QByteArray ReadAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-} // namespace
+using namespace panel_process;
 
 class TestTapdeckProcess : public QObject {
     Q_OBJECT
@@ -73,23 +41,11 @@ void TestTapdeckProcess::signalWritesTheSettingsFile() {
     QFETCH(QByteArray, settings);
     QFETCH(QString, title);
     QTemporaryDir dir;
-    // A copy, not a link: the program finds its settings beside its own resolved path.
-    const QString copy = dir.filePath("tapdeck");
-    QVERIFY(QFile::copy(Program, copy));
-    const QString settingsPath = dir.filePath("Vodazevivuzo3.ini");
-    if (!settings.isEmpty()) {
-        QFile file(settingsPath);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(settings);
-    }
-    QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.remove("QT_QPA_PLATFORM");
-    process.setProcessEnvironment(environment);
-    process.setWorkingDirectory(QDir::tempPath());
-    process.setProcessChannelMode(QProcess::ForwardedChannels);
-    process.start(copy, {});
-    QVERIFY(process.waitForStarted());
+    Panel panel(dir.path());
+    const QString settingsPath = panel.SettingsPath();
+    QVERIFY(panel.Start(settings));
+    // Every start ends with the link selection's box; the first start's link is PWT3.
+    QVERIFY(panel.AcknowledgeBox(QStringLiteral("情報")));
 
     // The title bar shows exactly the caption: nothing appended.
     const QString window = WaitForWindow(title);
@@ -109,10 +65,7 @@ void TestTapdeckProcess::signalWritesTheSettingsFile() {
     QVERIFY(QFile::exists(settingsPath));
     QFile::remove(settingsPath);
 
-    QCOMPARE(::kill(static_cast<pid_t>(process.processId()), signalNumber), 0);
-    QVERIFY(process.waitForFinished(20000));
-    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(process.exitCode(), 0);
+    QVERIFY(panel.Signal(signalNumber));
     const QByteArray saved = ReadAll(settingsPath);
     QVERIFY2(saved.contains("Caption=" + title.toUtf8() + "\r\n"), saved.constData());
     QVERIFY(saved.endsWith("Button=0\r\n\r\n"));

@@ -1,0 +1,122 @@
+#pragma once
+
+// Test support: runs a copy of the real program in a folder of its own, the way a user
+// starts it, and drives it from outside with xdotool.
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTest>
+
+#include <csignal>
+
+namespace panel_process {
+
+inline const QString Program = QStringLiteral(TAPDECK_BINARY_DIR "/app/tapdeck");
+
+// Standard output of a command, trimmed; empty when it fails or hangs.
+inline QString Run(const QString& command, const QStringList& arguments) {
+    QProcess process;
+    process.start(command, arguments);
+    if (!process.waitForFinished(10000))
+        return QString();
+    return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+}
+
+inline bool Xdo(const QStringList& arguments) {
+    QProcess process;
+    process.start("xdotool", arguments);
+    return process.waitForFinished(10000) && process.exitCode() == 0;
+}
+
+// The visible X window of the given exact title, polled until it is mapped.
+inline QString WaitForWindow(const QString& title, int timeoutMs = 20000) {
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < timeoutMs) {
+        const QString found = Run("xdotool", {"search", "--onlyvisible", "--name",
+                                              '^' + QRegularExpression::escape(title) + '$'});
+        if (!found.isEmpty())
+            return found.split('\n').first();
+        QTest::qWait(100);
+    }
+    return QString();
+}
+
+// Waits until no visible window has the title.
+inline bool WaitForWindowGone(const QString& title, int timeoutMs = 20000) {
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < timeoutMs) {
+        if (Run("xdotool", {"search", "--onlyvisible", "--name",
+                            '^' + QRegularExpression::escape(title) + '$'})
+                .isEmpty())
+            return true;
+        QTest::qWait(100);
+    }
+    return false;
+}
+
+inline QByteArray ReadAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The program copied into folder (it finds its settings and ports beside its own
+// resolved path, so a link would not do), with the settings file given, started there.
+class Panel {
+public:
+    explicit Panel(const QString& folder) : m_folder(folder) {}
+    ~Panel() {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.kill();
+            m_process.waitForFinished(5000);
+        }
+    }
+
+    QString SettingsPath() const { return QDir(m_folder).filePath("Vodazevivuzo3.ini"); }
+
+    bool Start(const QByteArray& settings) {
+        const QString copy = QDir(m_folder).filePath("tapdeck");
+        if (!QFile::exists(copy) && !QFile::copy(Program, copy))
+            return false;
+        if (!settings.isNull()) {
+            QFile file(SettingsPath());
+            if (!file.open(QIODevice::WriteOnly))
+                return false;
+            file.write(settings);
+        }
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove("QT_QPA_PLATFORM");
+        m_process.setProcessEnvironment(environment);
+        m_process.setWorkingDirectory(QDir::tempPath());
+        m_process.setProcessChannelMode(QProcess::ForwardedChannels);
+        m_process.start(copy, {});
+        return m_process.waitForStarted();
+    }
+
+    // Closes the start-up box of the given text with Enter, as a user would.
+    bool AcknowledgeBox(const QString& caption) {
+        const QString box = WaitForWindow(caption);
+        return !box.isEmpty() && Xdo({"windowfocus", "--sync", box}) &&
+               Xdo({"key", "Return"}) && WaitForWindowGone(caption);
+    }
+
+    // Ends the program as the session does; it writes its settings file first. True
+    // when it ended normally with status 0.
+    bool Terminate() { return Signal(SIGTERM); }
+    bool Signal(int signalNumber) {
+        if (::kill(static_cast<pid_t>(m_process.processId()), signalNumber) != 0)
+            return false;
+        return m_process.waitForFinished(20000) && m_process.exitStatus() == QProcess::NormalExit &&
+               m_process.exitCode() == 0;
+    }
+
+private:
+    QString m_folder;
+    QProcess m_process;
+};
+
+} // namespace panel_process
