@@ -1,4 +1,5 @@
 #include "FileDialog.h"
+#include "PicturePreview.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -19,6 +20,11 @@ private slots:
     void unansweredDialogIsCancelledAndCounted();
     void realDialogReportsTheChosenFileAndFilter_data();
     void realDialogReportsTheChosenFileAndFilter();
+    void pictureDialogPreviewsTheSelectedFile_data();
+    void pictureDialogPreviewsTheSelectedFile();
+
+private:
+    QTemporaryDir m_pictures;
 };
 
 void TestFileDialog::translateFilter_data() {
@@ -143,6 +149,64 @@ void TestFileDialog::realDialogReportsTheChosenFileAndFilter() {
     QCOMPARE(shownFolder, QDir(dir.path()).absolutePath());
     QCOMPARE(dialog.FileName(), chosen);
     QCOMPARE(dialog.FilterIndex(), filterIndex);
+}
+
+void TestFileDialog::pictureDialogPreviewsTheSelectedFile_data() {
+    QTest::addColumn<QString>("preset");
+    QTest::addColumn<QString>("selected");
+    QTest::addColumn<QSize>("presetPreview"); // empty: no picture shown
+    QTest::addColumn<QSize>("selectedPreview");
+    const QString data(TAPDECK_TEST_DATA "/storage/");
+    const QString large = m_pictures.filePath("large.bmp");
+    QImage picture(400, 200, QImage::Format_RGB32);
+    picture.fill(Qt::darkGreen);
+    QVERIFY(picture.save(large, "BMP"));
+    QTest::newRow("bitmap preset, JPEG selected")
+        << data + "picture.bmp" << data + "picture.jpg" << QSize(4, 3) << QSize(16, 8);
+    QTest::newRow("nothing preset, a file that is no picture")
+        << QString() << data + "not_a_picture.jpg" << QSize() << QSize();
+    QTest::newRow("a large picture is scaled into the pane, keeping its proportions")
+        << QString() << large << QSize() << QSize(160, 80);
+    QTest::newRow("a folder") << data + "picture.jpg" << data << QSize(16, 8) << QSize();
+}
+
+// The real dialog: its preview pane follows the selected file.
+void TestFileDialog::pictureDialogPreviewsTheSelectedFile() {
+    QFETCH(QString, preset);
+    QFETCH(QString, selected);
+    QFETCH(QSize, presetPreview);
+    QFETCH(QSize, selectedPreview);
+    TFileDialog dialog(TFileDialog::Kind::Open, "OpenPictureDialog", nullptr);
+    dialog.SetFilter("Pictures|*.bmp;*.jpg");
+    dialog.SetPicturePreview(true);
+    dialog.SetFileName(preset);
+    bool seen = false;
+    QSize shownFirst(-2, -2);
+    QSize shownAfter(-2, -2);
+    const auto shownSize = [](const QLabel* pane) {
+        return pane->pixmap().isNull() ? QSize() : pane->pixmap().size();
+    };
+    QTimer closer;
+    closer.setInterval(10);
+    connect(&closer, &QTimer::timeout, this, [&] {
+        auto* shown = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!shown || seen)
+            return;
+        seen = true;
+        auto* pane = shown->findChild<TPicturePreview*>();
+        if (pane) {
+            shownFirst = shownSize(pane);
+            emit shown->currentChanged(selected);
+            shownAfter = shownSize(pane);
+        }
+        shown->reject();
+    });
+    closer.start();
+    QVERIFY(!dialog.Execute(nullptr));
+    closer.stop();
+    QVERIFY(seen);
+    QCOMPARE(shownFirst, presetPreview);
+    QCOMPARE(shownAfter, selectedPreview);
 }
 
 QTEST_MAIN(TestFileDialog)
