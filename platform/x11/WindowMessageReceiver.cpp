@@ -59,5 +59,6 @@ bool TWindowMessageReceiver::nativeEventFilter(const QByteArray& eventType, void
     QMetaObject::invokeMethod(
         this, [this, number, wParam, lParam] { emit Received(number, wParam, lParam); },
         Qt::QueuedConnection);
-    return false;
+    // Ours alone: Qt would only warn about a client message it does not know.
+    return true;
 }

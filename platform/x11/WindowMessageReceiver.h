@@ -6,8 +6,8 @@
 #include <QWidget>
 
 // Messages that other programs post to one of our top-level windows (the posting side
-// is IWindowSystem::PostMessage). Reads Qt's xcb events without consuming any; on
-// other platforms it never fires. The widget need not be created yet: its window is
+// is IWindowSystem::PostMessage). Reads Qt's xcb events and takes only those messages
+// out of them; on other platforms it never fires. One receiver per window. The widget need not be created yet: its window is
 // looked up for each event. Owned by the widget unless deleted earlier.
 class TWindowMessageReceiver : public QObject, private QAbstractNativeEventFilter {
     Q_OBJECT

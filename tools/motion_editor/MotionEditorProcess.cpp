@@ -32,7 +32,7 @@ bool MotionEditorProcess::Start(const QStringList& options, int timeoutMs) {
 }
 
 void MotionEditorProcess::Stop() {
-    if (m_process.state() != QProcess::NotRunning) {
+    if (IsRunning()) {
         m_process.terminate();
         if (!m_process.waitForFinished(10000)) {
             m_process.kill();
@@ -42,6 +42,11 @@ void MotionEditorProcess::Stop() {
     m_pending.clear();
     m_lines.clear();
     m_window = NoWindow;
+}
+
+void MotionEditorProcess::Terminate() {
+    if (IsRunning())
+        m_process.terminate();
 }
 
 void MotionEditorProcess::ReadAvailable() {

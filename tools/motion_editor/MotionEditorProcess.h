@@ -23,6 +23,9 @@ public:
     bool Start(const QStringList& options = {}, int timeoutMs = 30000);
     // Ends it and waits until it is gone, with its window.
     void Stop();
+    // Asks it to end without waiting; Stop() then waits.
+    void Terminate();
+    bool IsRunning() const { return m_process.state() != QProcess::NotRunning; }
 
     TWindowHandle Window() const { return m_window; }
     // The play lines written since the start, e.g. "Motion5 (4)".

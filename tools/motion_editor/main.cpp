@@ -83,11 +83,12 @@ int main(int argc, char** argv) {
                              return;
                          const QString line = PlayLine(lParam);
                          last->setText(line);
-                         PrintLine(line);
+                         // The file first: whoever reads the output line finds it there.
                          if (log.isOpen()) {
                              log.write((line + '\n').toUtf8());
                              log.flush();
                          }
+                         PrintLine(line);
                      });
 
     const auto id = TWindowHandle(window.winId());
