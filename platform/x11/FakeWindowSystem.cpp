@@ -55,8 +55,11 @@ QString TFakeWindowSystem::GetClassName(TWindowHandle window) {
 
 bool TFakeWindowSystem::PostMessage(TWindowHandle window, quint32 message, qint32 wParam,
                                     qint32 lParam) {
-    m_calls << QStringLiteral("PostMessage %1 %2 %3 %4").arg(window).arg(message).arg(wParam).arg(
-                   lParam);
+    m_calls << QStringLiteral("PostMessage %1 %2 %3 %4")
+                   .arg(window)
+                   .arg(message)
+                   .arg(wParam)
+                   .arg(lParam);
     m_posts.push_back({window, message, wParam, lParam});
     return Live(window) != nullptr;
 }

@@ -45,8 +45,7 @@ public:
     QString GetWindowText(TWindowHandle window) override;
     QString GetClassName(TWindowHandle window) override;
     // Recorded always; true only for a window that exists.
-    bool PostMessage(TWindowHandle window, quint32 message, qint32 wParam,
-                     qint32 lParam) override;
+    bool PostMessage(TWindowHandle window, quint32 message, qint32 wParam, qint32 lParam) override;
 
 private:
     // The window when it exists and has not vanished.

@@ -20,8 +20,10 @@ public:
     // Top-level client windows, from the top of the stacking order down.
     virtual std::vector<TWindowHandle> EnumWindows() = 0;
     virtual bool IsWindowVisible(TWindowHandle window) = 0; // map state IsViewable
-    virtual QString GetWindowText(TWindowHandle window) = 0; // _NET_WM_NAME, else WM_NAME; empty when none or gone
-    virtual QString GetClassName(TWindowHandle window) = 0;  // class part of WM_CLASS; empty when none or gone
+    // _NET_WM_NAME, else WM_NAME; empty when none or gone.
+    virtual QString GetWindowText(TWindowHandle window) = 0;
+    // The class part of WM_CLASS; empty when none or gone.
+    virtual QString GetClassName(TWindowHandle window) = 0;
     // ClientMessage, format 32, type _TAPDECK_WINDOW_MESSAGE, l[0] message, l[1] wParam,
     // l[2] lParam; flushed, never awaited.
     virtual bool PostMessage(TWindowHandle window, quint32 message, qint32 wParam,

@@ -89,8 +89,7 @@ TXlibWindowSystem::~TXlibWindowSystem() {
         XCloseDisplay(m_display);
 }
 
-std::optional<std::vector<TXlibWindowSystem::XWindow>>
-TXlibWindowSystem::Children(XWindow window) {
+std::optional<std::vector<TXlibWindowSystem::XWindow>> TXlibWindowSystem::Children(XWindow window) {
     Window root = 0;
     Window parent = 0;
     Window* children = nullptr;
@@ -110,9 +109,8 @@ std::optional<TXlibWindowSystem::Property> TXlibWindowSystem::ReadProperty(XWind
     unsigned long count = 0;
     unsigned long remaining = 0;
     unsigned char* data = nullptr;
-    if (XGetWindowProperty(m_display, window, property, 0, MaxPropertyLongs, False,
-                           AnyPropertyType, &type, &format, &count, &remaining,
-                           &data) != Success)
+    if (XGetWindowProperty(m_display, window, property, 0, MaxPropertyLongs, False, AnyPropertyType,
+                           &type, &format, &count, &remaining, &data) != Success)
         return std::nullopt;
     Property result;
     result.type = type;

@@ -33,8 +33,7 @@ public:
     QString GetClassName(TWindowHandle window) override;
     // Waits for the X server to take the message (so a vanished window gives false),
     // never for the receiving program.
-    bool PostMessage(TWindowHandle window, quint32 message, qint32 wParam,
-                     qint32 lParam) override;
+    bool PostMessage(TWindowHandle window, quint32 message, qint32 wParam, qint32 lParam) override;
 
     // Writes both _NET_WM_NAME and WM_NAME (as UTF-8); a program uses it on its own
     // window when the toolkit would not leave the title empty.

@@ -136,8 +136,7 @@ void TstXlibWindowSystem::upperWindowComesFirst() {
         QSKIP("xdotool is needed to restack windows");
     QCOMPARE(QProcess::execute(xdotool, {"windowraise", QString::number(lower.Window())}), 0);
     QTRY_VERIFY_WITH_TIMEOUT((windows = m_windows.EnumWindows(),
-                              IndexOf(windows, lower.Window()) <
-                                  IndexOf(windows, upper.Window())),
+                              IndexOf(windows, lower.Window()) < IndexOf(windows, upper.Window())),
                              30000);
 }
 
