@@ -51,16 +51,18 @@ void TestStartUp::programCreatesTheWindowsInOrder() {
     MessageBoxRecorder boxes;
     QFile settings(dir.filePath("Vodazevivuzo3.ini"));
     QVERIFY(settings.open(QIODevice::WriteOnly));
-    settings.write("[Form]\r\nComm=7\r\nCaption=Stored\r\n");
+    settings.write("[Form]\r\nComm=0\r\nCaption=Stored\r\n");
     settings.close();
     TProgram program(dir.path());
     QCOMPARE(program.CmdMain.Caption(), QString("Stored"));
     QCOMPARE(program.CmdMain.Editor(), &program.BtnPrm);
-    QCOMPARE(program.BtnPrm.LinkIndex(), 7);
+    QCOMPARE(program.BtnPrm.LinkIndex(), 0);
     QVERIFY(program.CmdMain.isVisible());
     QVERIFY(!program.BtnPrm.isVisible());
     QCOMPARE(MessageBoxOwner(), &program.CmdMain);
-    QCOMPARE(boxes.count(), 0);
+    // The start ends with the first link selection's box, over the panel.
+    QCOMPARE(boxes.count(), 1);
+    QCOMPARE(boxes.last().text, QString("シリアルポートを閉じました"));
 }
 
 void TestStartUp::unwritableFolderAtStartShowsTheErrorForPanelAndLink() {
@@ -70,12 +72,15 @@ void TestStartUp::unwritableFolderAtStartShowsTheErrorForPanelAndLink() {
     blocker.close();
     MessageBoxRecorder boxes;
     TProgram program(dir.filePath("file/settings"));
-    QCOMPARE(boxes.count(), 2);
+    // Panel and link choice cannot be read; the link selection then has port -1.
+    QStringList texts;
     for (const MessageBoxRequest& box : boxes.records())
-        QCOMPARE(box.text, QString("指定の場所には保存できません"));
+        texts << box.text;
+    QCOMPARE(texts, (QStringList{"指定の場所には保存できません", "指定の場所には保存できません",
+                                 "COM-1は使用できません"}));
     QCOMPARE(program.BtnPrm.LinkIndex(), -1);
     QVERIFY(program.CmdMain.close());
-    QCOMPARE(boxes.count(), 3);
+    QCOMPARE(boxes.count(), 4);
 }
 
 void TestStartUp::sessionSignalClosesTheMainWindow_data() {
@@ -121,7 +126,7 @@ void TestStartUp::signalDuringAStartUpBoxClosesOnceRunning() {
         QVERIFY(!program.CmdMain.isVisible());
     }
     SetMessageBoxHandler(std::move(previous));
-    QCOMPARE(boxes, 3); // panel and link at start, panel at close
+    QCOMPARE(boxes, 4); // panel, link choice and link at start, panel at close
 }
 
 void TestStartUp::signalWhileAStartUpBoxTurnsEventsClosesOnceRunning() {
