@@ -99,28 +99,40 @@ void TCommTransThread::Execute() {
     } while (!Stopping());
 }
 
+// Every step that hands bytes to the port holds WriteLock and first checks for a purge
+// or a stop, so that no byte follows the purge of PurgeTrans. A stop also ends the wait
+// for the port (through the cancel flag and the purge that follows it).
+CommIoStatus TCommTransThread::WriteStep(CommIo& io, bool start) {
+    std::lock_guard lock(m_owner.m_writeLock);
+    if (Purging || Stopping())
+        return CommIoStatus::Failed;
+    return start ? m_device.StartWrite(io) : m_device.ContinueWrite(io);
+}
+
 void TCommTransThread::WriteChunk(const std::vector<unsigned char>& chunk) {
     CommIo io;
     io.buffer = const_cast<unsigned char*>(chunk.data());
     io.count = int(chunk.size());
+    io.cancel = &m_stop;
     while (!Purging && !Stopping()) {
-        CommIoStatus status;
-        {
-            std::lock_guard lock(m_owner.m_writeLock);
-            status = m_device.StartWrite(io);
-        }
+        CommIoStatus status = WriteStep(io, true);
         if (status == CommIoStatus::Done)
             return;
         if (status == CommIoStatus::Failed) {
             ReportLineErrors();
             return;
         }
-        if (m_device.WaitWrite(io) == CommIoStatus::Done)
+        while (status == CommIoStatus::Pending) {
+            status = m_device.WaitWrite(io);
+            if (status == CommIoStatus::Pending)
+                status = WriteStep(io, false);
+        }
+        if (status == CommIoStatus::Done)
             return;
+        // A pending write that failed: issue the rest of the chunk again.
         ReportLineErrors();
         if (io.transferred >= io.count)
             return;
-        // Issue the rest of the chunk again.
         io.buffer = static_cast<unsigned char*>(io.buffer) + io.transferred;
         io.count -= io.transferred;
     }
@@ -186,6 +198,9 @@ void TCommReceiveThread::Execute() {
             m_notifier.Post(CommBreakMessage, mask, m_generation);
         if ((mask & EV_RXCHAR) && m_receiveWanted)
             m_notifier.Post(CommRxMessage, 0, m_generation);
+        // The device reports this once; its port is not waited on again.
+        if (mask & EV_GONE)
+            m_notifier.Post(CommGoneMessage, 0, m_generation);
     }
     m_device.SetCommMask(0);
 }

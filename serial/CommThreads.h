@@ -38,6 +38,7 @@ private:
     void Execute();
     bool TakeChunk(std::vector<unsigned char>& chunk);
     void WriteChunk(const std::vector<unsigned char>& chunk);
+    CommIoStatus WriteStep(CommIo& io, bool start);
     void BeforeSend();
     void AfterSend();
     void ReportLineErrors();

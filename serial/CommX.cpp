@@ -64,6 +64,10 @@ bool TCustomCommX::IsOpen() const {
     return m_open;
 }
 
+bool TCustomCommX::DeviceGone() const {
+    return m_open && m_device->Gone();
+}
+
 std::uint32_t TCustomCommX::Handle() const {
     return m_open ? std::uint32_t(m_device->Handle()) : INVALID_HANDLE_VALUE;
 }
@@ -309,6 +313,12 @@ void TCustomCommX::HandleNotification(int message, std::uint32_t param, std::uin
         if (m_onError) {
             const TCommErrEvent handler = m_onError;
             handler(this, int(param));
+        }
+        break;
+    case CommGoneMessage:
+        if (m_onDeviceGone) {
+            const TCommGoneEvent handler = m_onDeviceGone;
+            handler(this);
         }
         break;
     default:

@@ -37,10 +37,12 @@ enum TCommFlowCtrls : std::uint8_t {
 using TCommReceiveEvent = std::function<void(QObject* Sender, int ReceiveSize)>;
 using TCommBreakEvent = std::function<void(QObject* Sender)>;
 using TCommErrEvent = std::function<void(QObject* Sender, int ErrorState)>;
+using TCommGoneEvent = std::function<void(QObject* Sender)>;
 
 inline constexpr int CommRxMessage = 0x500;
 inline constexpr int CommBreakMessage = 0x501;
 inline constexpr int CommErrorMessage = 0x502;
+inline constexpr int CommGoneMessage = 0x503; // the device has gone away
 inline constexpr std::uint32_t CommEventMask = EV_RXCHAR | EV_BREAK | EV_ERR;       // 0xC1
 inline constexpr std::uint32_t CommErrorMask = CE_OVERRUN | CE_RXPARITY | CE_FRAME; // 0xE
 inline constexpr int MaxPendingChunks = 32;
@@ -105,6 +107,12 @@ public:
     void SetOnBreak(TCommBreakEvent handler) { m_onBreak = std::move(handler); }
     const TCommErrEvent& OnError() const { return m_onError; }
     void SetOnError(TCommErrEvent handler) { m_onError = std::move(handler); }
+    // Called once when the open port's device goes away (unplugged, hung up).
+    const TCommGoneEvent& OnDeviceGone() const { return m_onDeviceGone; }
+    void SetOnDeviceGone(TCommGoneEvent handler) { m_onDeviceGone = std::move(handler); }
+    // True while the port is open but its device has gone away: writes and reads then
+    // fail at once, until the port is closed and opened again.
+    bool DeviceGone() const;
 
     // Small port operations; they do nothing on a closed port.
     void PurgeReceive();
@@ -178,6 +186,7 @@ private:
     std::atomic<bool> m_receiveWanted{false}; // OnReceive assigned: worth a notification
     TCommBreakEvent m_onBreak;
     TCommErrEvent m_onError;
+    TCommGoneEvent m_onDeviceGone;
 
     std::mutex m_writeLock;
     mutable std::mutex m_countLock;

@@ -137,7 +137,7 @@ bool TCustomCommX::Write(const void* data, int count) {
     const std::uint64_t generation = m_openGeneration;
     while (count > 0) {
         // The port may be closed, or closed and opened again, by a handler run below.
-        if (!m_open || generation != m_openGeneration || !m_transThread)
+        if (!m_open || generation != m_openGeneration || !m_transThread || m_device->Gone())
             return false;
         bool idle = false;
         {
@@ -186,7 +186,7 @@ void TCustomCommX::ReportLineErrors() {
 }
 
 int TCustomCommX::Read(void* buffer, int count) {
-    if (!m_open || !m_receiveThread || !buffer || count < 0)
+    if (!m_open || !m_receiveThread || !buffer || count < 0 || m_device->Gone())
         return -1;
     const std::uint64_t generation = m_openGeneration;
     CommIo io;

@@ -79,10 +79,7 @@ public:
         CommIo io;
         io.buffer = const_cast<void*>(data);
         io.count = count;
-        CommIoStatus status = Device()->StartWrite(io);
-        if (status == CommIoStatus::Pending)
-            status = Device()->WaitWrite(io);
-        return status == CommIoStatus::Done;
+        return WriteAndWait(*Device(), io) == CommIoStatus::Done;
     }
 };
 

@@ -117,6 +117,9 @@ struct CommIo {
     void* buffer = nullptr;
     int count = 0;
     int transferred = 0;
+    // The caller's stop request: once it is set, the transfer fails at its next step and
+    // a wait for it ends when the device is woken (a transmit purge wakes write waits).
+    const std::atomic<bool>* cancel = nullptr;
     // Private to the device.
     std::int64_t deadlineNs = 0; // 0: no total time-out
     std::uint64_t abortGeneration = 0;
@@ -125,7 +128,9 @@ struct CommIo {
 
 // All calls are thread-safe. The serial component calls configuration and reads from the
 // GUI thread, writes from its transmit worker (WriteNow from the GUI thread while nothing
-// is queued for the worker) and WaitCommEvent from its receive worker.
+// is queued for the worker) and WaitCommEvent from its receive worker. Bytes reach the
+// driver only in StartWrite, ContinueWrite and WriteNow, so that a caller that serialises
+// those with its transmit purges knows no byte follows a purge.
 class ICommDevice {
 public:
     virtual ~ICommDevice() = default;
@@ -150,22 +155,32 @@ public:
     // Ends the current and every later WaitCommEvent until ResumeWait or the next Open.
     virtual void CancelWait() = 0;
     virtual void ResumeWait() = 0;
-    // Returns and clears the line error bits; fills the queue status.
+    // Returns and clears the line error bits; fills the queue status, whose cbInQue counts
+    // the data bytes a read would return (line marks of the driver are not data).
     virtual bool ClearCommError(std::uint32_t* errors, COMSTAT* stat) = 0;
     virtual bool EscapeCommFunction(std::uint32_t function) = 0;
 
     // Starts a write: Done when every byte went to the driver at once, Pending when the
     // rest has to be waited for with WaitWrite, Failed on an error.
     virtual CommIoStatus StartWrite(CommIo& io) = 0;
-    // Waits until the write completes (Done, also when cut short by the write time-out,
-    // with the count written) or fails (aborted by a transmit purge, device gone).
+    // Waits, writing nothing, until the driver can take more of a pending write
+    // (Pending: go on with ContinueWrite), the write time-out has passed (Done, with the
+    // count written so far), or the write has failed (aborted by a transmit purge since it
+    // started, cancelled, device gone).
     virtual CommIoStatus WaitWrite(CommIo& io) = 0;
+    // Hands the driver what it takes now of a pending write: Done, Pending, or Failed
+    // as WaitWrite (a purge since the start fails it before any byte is written).
+    virtual CommIoStatus ContinueWrite(CommIo& io) = 0;
     // Hands the driver what it takes at once, never waiting: the number of bytes taken
     // (0 when its queue is full), or -1 on an error.
     virtual int WriteNow(const void* data, int count) = 0;
     // Waits until the bytes written so far have left the port, at most timeoutMs
     // (or until a transmit purge).
     virtual void WaitTransmitted(int timeoutMs) = 0;
+
+    // True once the device has gone away (unplugged, hung up) while open; every transfer
+    // then fails at once.
+    virtual bool Gone() const = 0;
 
     // Starts a read with the read time-outs: Done at once with bytes that are waiting,
     // else Pending (or Done with 0 when the time-outs say not to wait).
@@ -174,6 +189,18 @@ public:
     // Pending, or Failed (aborted by a receive purge, device gone).
     virtual CommIoStatus ContinueRead(CommIo& io, int waitMs) = 0;
 };
+
+// Starts a write and waits for it to end: every byte written, the write time-out, or
+// a failure. For callers that have no transmit purge to keep in step with.
+inline CommIoStatus WriteAndWait(ICommDevice& device, CommIo& io) {
+    CommIoStatus status = device.StartWrite(io);
+    while (status == CommIoStatus::Pending) {
+        status = device.WaitWrite(io);
+        if (status == CommIoStatus::Pending)
+            status = device.ContinueWrite(io);
+    }
+    return status;
+}
 
 // The termios device with the port folder of the executable.
 std::unique_ptr<ICommDevice> CreateDefaultCommDevice();

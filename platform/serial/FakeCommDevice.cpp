@@ -1,6 +1,7 @@
 #include "FakeCommDevice.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 std::string Hex(std::uint32_t value) {
@@ -17,6 +18,7 @@ std::int64_t TFakeCommDevice::NowNs() const {
 
 bool TFakeCommDevice::RecordLocked(const std::string& name, const std::string& args) {
     m_calls.push_back({args.empty() ? name : name + " " + args, Clock::now()});
+    m_changed.notify_all(); // for WaitForCall
     const int number = ++m_callCounts[name];
     const auto it = m_refusals.find(name);
     if (it == m_refusals.end())
@@ -80,6 +82,24 @@ std::uint32_t TFakeCommDevice::Mask() const {
 TFakeCommDevice::Bytes TFakeCommDevice::Written() const {
     std::lock_guard lock(m_mutex);
     return m_written;
+}
+
+void TFakeCommDevice::BeforeNextStartWrite(std::function<void()> hook) {
+    std::lock_guard lock(m_mutex);
+    m_beforeStartWrite = std::move(hook);
+}
+
+void TFakeCommDevice::WaitForCall(const std::string& text) const {
+    std::unique_lock lock(m_mutex);
+    m_changed.wait(lock, [&] {
+        return std::any_of(m_calls.begin(), m_calls.end(),
+                           [&](const Call& call) { return call.text == text; });
+    });
+}
+
+bool TFakeCommDevice::Gone() const {
+    std::lock_guard lock(m_mutex);
+    return m_gone;
 }
 
 std::vector<int> TFakeCommDevice::WriteSizes() const {
@@ -338,13 +358,28 @@ void TFakeCommDevice::CompleteWriteLocked(const void* data, int count) {
     m_changed.notify_all();
 }
 
+bool TFakeCommDevice::WriteStoppedLocked(const CommIo& io) const {
+    return io.abortGeneration != m_txAbort || (io.cancel && *io.cancel) || m_gone || !m_open;
+}
+
 CommIoStatus TFakeCommDevice::StartWrite(CommIo& io) {
+    std::function<void()> hook;
+    {
+        std::lock_guard lock(m_mutex);
+        hook = std::exchange(m_beforeStartWrite, nullptr);
+    }
+    if (hook)
+        hook();
     std::lock_guard lock(m_mutex);
     io.transferred = 0;
     io.abortGeneration = m_txAbort;
     m_writeSizes.push_back(io.count);
-    if (!RecordLocked("StartWrite", std::to_string(io.count)) || !m_open || m_gone)
+    if (!RecordLocked("StartWrite", std::to_string(io.count)) || WriteStoppedLocked(io))
         return CommIoStatus::Failed;
+    const std::uint64_t total =
+        std::uint64_t(m_timeouts.WriteTotalTimeoutMultiplier) * std::uint64_t(io.count) +
+        m_timeouts.WriteTotalTimeoutConstant;
+    io.deadlineNs = total == 0 ? 0 : NowNs() + std::int64_t(total) * 1000000;
     if (m_hold)
         return CommIoStatus::Pending;
     CompleteWriteLocked(io.buffer, io.count);
@@ -356,13 +391,31 @@ CommIoStatus TFakeCommDevice::WaitWrite(CommIo& io) {
     std::unique_lock lock(m_mutex);
     ++m_writesWaiting;
     m_changed.notify_all();
-    m_changed.wait(lock, [&] { return !m_hold || io.abortGeneration != m_txAbort || m_gone; });
+    const auto released = [&] { return !m_hold || WriteStoppedLocked(io); };
+    bool timedOut = false;
+    if (io.deadlineNs == 0)
+        m_changed.wait(lock, released);
+    else
+        timedOut = !m_changed.wait_until(
+            lock, Clock::time_point(std::chrono::nanoseconds(io.deadlineNs)), released);
     --m_writesWaiting;
-    const bool ok = io.abortGeneration == m_txAbort && !m_gone && m_open;
-    RecordLocked("WaitWrite", ok ? "done" : "failed");
-    if (!ok)
+    if (WriteStoppedLocked(io)) {
+        RecordLocked("WaitWrite", "failed");
         return CommIoStatus::Failed;
-    CompleteWriteLocked(io.buffer, io.count);
+    }
+    RecordLocked("WaitWrite", timedOut ? "timed out" : "ready");
+    return timedOut ? CommIoStatus::Done : CommIoStatus::Pending;
+}
+
+CommIoStatus TFakeCommDevice::ContinueWrite(CommIo& io) {
+    std::lock_guard lock(m_mutex);
+    if (!RecordLocked("ContinueWrite", std::to_string(io.count - io.transferred)) ||
+        WriteStoppedLocked(io))
+        return CommIoStatus::Failed;
+    if (m_hold)
+        return CommIoStatus::Pending;
+    CompleteWriteLocked(static_cast<const std::uint8_t*>(io.buffer) + io.transferred,
+                        io.count - io.transferred);
     io.transferred = io.count;
     return CommIoStatus::Done;
 }

@@ -51,9 +51,16 @@ public:
     void InjectLineEvent(std::uint32_t events, std::uint32_t errors, const Bytes& input = {});
     // Unplugged: every transfer fails from now on, the event wait reports EV_GONE once.
     void Vanish();
-    // Held writes stay Pending until released (Done) or purged (Failed); WriteNow takes
-    // nothing while writes are held.
+    // Held writes stay Pending, taking nothing, until released (the wait says Pending and
+    // ContinueWrite completes them), purged or cancelled (Failed), or their write
+    // time-out has passed (Done, nothing written); WriteNow takes nothing while writes
+    // are held.
     void HoldWrites(bool hold);
+    // Runs once, at the start of the next StartWrite, before it does anything, outside
+    // the device's lock: lets a test stop the writer there.
+    void BeforeNextStartWrite(std::function<void()> hook);
+    // Blocks until a call with exactly this text has been recorded.
+    void WaitForCall(const std::string& text) const;
     // WriteNow takes at most this many more bytes in all, then nothing, as a driver
     // queue that fills up; -1: no limit.
     void LimitWriteNow(int bytes);
@@ -78,19 +85,22 @@ public:
     bool EscapeCommFunction(std::uint32_t function) override;
     CommIoStatus StartWrite(CommIo& io) override;
     CommIoStatus WaitWrite(CommIo& io) override;
+    CommIoStatus ContinueWrite(CommIo& io) override;
     int WriteNow(const void* data, int count) override;
     void WaitTransmitted(int timeoutMs) override;
+    bool Gone() const override;
     CommIoStatus StartRead(CommIo& io) override;
     CommIoStatus ContinueRead(CommIo& io, int waitMs) override;
 
 private:
     bool RecordLocked(const std::string& name, const std::string& args = {});
     void CompleteWriteLocked(const void* data, int count);
+    bool WriteStoppedLocked(const CommIo& io) const;
     void TakeInputLocked(CommIo& io);
     std::int64_t NowNs() const;
 
     mutable std::mutex m_mutex;
-    std::condition_variable m_changed;
+    mutable std::condition_variable m_changed;
     std::vector<Call> m_calls;
     std::map<std::string, int> m_callCounts;
     std::map<std::string, std::vector<int>> m_refusals; // name -> call numbers (0: all)
@@ -105,6 +115,7 @@ private:
     std::uint64_t m_maskChanges = 0;
     Bytes m_input;
     Bytes m_written;
+    std::function<void()> m_beforeStartWrite;
     std::vector<int> m_writeSizes;
     std::function<Bytes(const Bytes&)> m_reply;
     int m_portNo = 0;

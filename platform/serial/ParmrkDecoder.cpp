@@ -1,28 +1,36 @@
 #include "ParmrkDecoder.h"
 
-std::size_t TParmrkDecoder::Decode(const std::uint8_t* in, std::size_t n, std::uint8_t* out,
-                                   Marks& marks) {
-    std::size_t produced = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-        const std::uint8_t c = in[i];
+TParmrkDecoder::Progress TParmrkDecoder::Decode(const std::uint8_t* in, std::size_t n,
+                                                std::uint8_t* out, std::size_t room, Marks& marks) {
+    Progress p;
+    while (p.produced < room) {
+        if (m_state == State::Held) {
+            out[p.produced++] = m_held;
+            m_state = State::Data;
+            continue;
+        }
+        if (p.taken == n)
+            break;
+        const std::uint8_t c = in[p.taken++];
         switch (m_state) {
         case State::Data:
             if (c == 0xFF)
                 m_state = State::Mark;
             else
-                out[produced++] = c;
+                out[p.produced++] = c;
             break;
         case State::Mark:
             if (c == 0xFF) {
-                out[produced++] = 0xFF;
+                out[p.produced++] = 0xFF;
                 m_state = State::Data;
             } else if (c == 0x00) {
                 m_state = State::MarkZero;
             } else {
-                // Not a mark after all (cannot happen with PARMRK); keep both bytes.
-                out[produced++] = 0xFF;
-                out[produced++] = c;
-                m_state = State::Data;
+                // Not a mark after all (cannot happen with PARMRK); both bytes are data,
+                // the second one held while there is no room for it.
+                out[p.produced++] = 0xFF;
+                m_held = c;
+                m_state = State::Held;
             }
             break;
         case State::MarkZero:
@@ -30,11 +38,13 @@ std::size_t TParmrkDecoder::Decode(const std::uint8_t* in, std::size_t n, std::u
                 ++marks.breaks;
             } else {
                 ++marks.errors;
-                out[produced++] = c;
+                out[p.produced++] = c;
             }
             m_state = State::Data;
             break;
+        case State::Held:
+            break; // handled above
         }
     }
-    return produced;
+    return p;
 }

@@ -13,13 +13,21 @@ public:
         int breaks = 0;
         int errors = 0;
     };
+    struct Progress {
+        std::size_t taken = 0;    // input bytes consumed
+        std::size_t produced = 0; // data bytes written to out
+    };
 
-    // Writes at most n bytes to out and returns how many.
-    std::size_t Decode(const std::uint8_t* in, std::size_t n, std::uint8_t* out, Marks& marks);
+    // Decodes at most `room` data bytes into out, whatever the input: input that would
+    // give more stays untaken (or held by the decoder) for a later call. With room for
+    // n + 1 bytes every one of the n input bytes is taken.
+    Progress Decode(const std::uint8_t* in, std::size_t n, std::uint8_t* out, std::size_t room,
+                    Marks& marks);
     void Reset() { m_state = State::Data; }
     bool InsideMark() const { return m_state != State::Data; }
 
 private:
-    enum class State { Data, Mark, MarkZero };
+    enum class State { Data, Mark, MarkZero, Held };
     State m_state = State::Data;
+    std::uint8_t m_held = 0; // State::Held: the second byte of an FF that was no mark
 };

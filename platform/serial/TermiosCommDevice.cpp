@@ -61,6 +61,10 @@ std::int64_t DeadlineAfterMs(std::uint64_t ms) {
     return ms == 0 ? 0 : NowNs() + static_cast<std::int64_t>(ms) * 1000000;
 }
 
+// Data bytes kept beyond the driver's queue; more waits in the driver, where flow
+// control holds the line back.
+constexpr std::size_t MaxQueued = 64 * 1024;
+
 void Drain(int fd) {
     std::uint64_t value;
     while (::read(fd, &value, sizeof value) > 0) {
@@ -190,6 +194,8 @@ bool TTermiosCommDevice::Open(int portNo) {
     }
     m_hasCounters = ::ioctl(fd, TIOCGICOUNT, &m_counters) == 0;
     m_decoder.Reset();
+    m_rxQueue.clear();
+    m_rxHead = 0;
     m_parityOn = false;
     m_errors = 0;
     m_lastState = DCB{};
@@ -256,6 +262,18 @@ void TTermiosCommDevice::Wake(int fd) {
     [[maybe_unused]] const auto written = ::write(fd, &one, sizeof one);
 }
 
+// Events found outside the event wait are handed to it.
+void TTermiosCommDevice::Publish(std::uint32_t events) {
+    if (events == 0)
+        return;
+    m_pendingEvents |= events;
+    Wake(m_wakeFd);
+}
+
+bool TTermiosCommDevice::Gone() const {
+    return m_gone;
+}
+
 bool TTermiosCommDevice::SetupComm(std::int32_t inQueue, std::int32_t outQueue) {
     std::lock_guard lock(m_mutex);
     // The kernel's queues have fixed sizes; the sizes only have to make sense.
@@ -276,15 +294,15 @@ bool TTermiosCommDevice::PurgeComm(std::uint32_t flags) {
     }
     if (flags & PURGE_RXABORT)
         ++m_rxAbortGeneration;
-    if ((flags & PURGE_TXCLEAR) && (flags & PURGE_RXCLEAR))
-        ::tcflush(fd, TCIOFLUSH);
-    else if (flags & PURGE_TXCLEAR)
+    if (flags & PURGE_TXCLEAR)
         ::tcflush(fd, TCOFLUSH);
-    else if (flags & PURGE_RXCLEAR)
-        ::tcflush(fd, TCIFLUSH);
     if (flags & PURGE_RXCLEAR) {
+        // Under the lock, so that no queue fill mixes old bytes into the empty queue.
         std::lock_guard lock(m_mutex);
+        ::tcflush(fd, TCIFLUSH);
         m_decoder.Reset();
+        m_rxQueue.clear();
+        m_rxHead = 0;
     }
     return true;
 }
@@ -460,21 +478,27 @@ std::uint32_t TTermiosCommDevice::WaitCommEvent() {
         }
         std::uint32_t result = 0;
         bool woken = false;
+        bool input = false;
+        bool hungUp = false;
         for (int i = 0; i < n; ++i) {
             if (events[i].data.fd == m_wakeFd) {
                 Drain(m_wakeFd);
                 woken = true;
                 continue;
             }
-            if (events[i].events & (EPOLLHUP | EPOLLERR))
-                MarkGone();
-            if (events[i].events & EPOLLIN)
-                result |= EV_RXCHAR;
+            hungUp = hungUp || (events[i].events & (EPOLLHUP | EPOLLERR));
+            input = input || (events[i].events & EPOLLIN);
         }
         {
+            // Decoded at once: only data bytes are received characters, a mark is a break
+            // or a line error. What came before a hang-up is kept.
             std::lock_guard lock(m_mutex);
+            if (input || hungUp)
+                result |= FillQueueLocked().events;
             result |= PollCountersLocked();
         }
+        if (hungUp)
+            MarkGone();
         result |= m_pendingEvents.exchange(0);
         if (m_gone && !m_goneReported.exchange(true))
             result |= EV_GONE;
@@ -500,11 +524,11 @@ bool TTermiosCommDevice::ClearCommError(std::uint32_t* errors, COMSTAT* stat) {
     const int fd = m_fd;
     if (fd < 0)
         return false;
-    if (const std::uint32_t events = PollCountersLocked()) {
-        // Let the event wait report them too.
-        m_pendingEvents |= events;
-        Wake(m_wakeFd);
-    }
+    // Let the event wait report what is found here too.
+    std::uint32_t events = PollCountersLocked();
+    if (stat)
+        events |= FillQueueLocked().events;
+    Publish(events);
     if (errors)
         *errors = m_errors;
     m_errors = 0;
@@ -518,7 +542,11 @@ bool TTermiosCommDevice::ClearCommError(std::uint32_t* errors, COMSTAT* stat) {
         }
         if (::ioctl(fd, TIOCOUTQ, &out) != 0)
             out = 0;
-        stat->cbInQue = static_cast<std::uint32_t>(std::max(in, 0));
+        // The driver holds bytes only once the queue is full; they are counted with their
+        // marks then.
+        const std::size_t queued =
+            QueuedLocked() + (QueuedLocked() >= MaxQueued ? std::size_t(std::max(in, 0)) : 0);
+        stat->cbInQue = static_cast<std::uint32_t>(queued);
         stat->cbOutQue = static_cast<std::uint32_t>(std::max(out, 0));
     }
     return true;
@@ -576,10 +604,17 @@ bool TTermiosCommDevice::WriteSome(CommIo& io) {
     return true;
 }
 
+bool TTermiosCommDevice::WriteStopped(const CommIo& io) const {
+    return io.abortGeneration != m_txAbortGeneration || (io.cancel && *io.cancel) || m_gone ||
+           m_fd < 0;
+}
+
 CommIoStatus TTermiosCommDevice::StartWrite(CommIo& io) {
     io.transferred = 0;
+    // Taken before the cancel flag is read: a stop that comes later is followed by a
+    // purge, which this write then sees.
     io.abortGeneration = m_txAbortGeneration;
-    if (m_fd < 0 || m_gone || !io.buffer || io.count < 0)
+    if (WriteStopped(io) || !io.buffer || io.count < 0)
         return CommIoStatus::Failed;
     {
         std::lock_guard lock(m_mutex);
@@ -587,7 +622,11 @@ CommIoStatus TTermiosCommDevice::StartWrite(CommIo& io) {
                                             std::uint64_t(io.count) +
                                         m_timeouts.WriteTotalTimeoutConstant);
     }
-    if (!WriteSome(io))
+    return ContinueWrite(io);
+}
+
+CommIoStatus TTermiosCommDevice::ContinueWrite(CommIo& io) {
+    if (WriteStopped(io) || !WriteSome(io))
         return CommIoStatus::Failed;
     return io.transferred == io.count ? CommIoStatus::Done : CommIoStatus::Pending;
 }
@@ -604,7 +643,7 @@ int TTermiosCommDevice::WriteNow(const void* data, int count) {
 
 CommIoStatus TTermiosCommDevice::WaitWrite(CommIo& io) {
     for (;;) {
-        if (io.abortGeneration != m_txAbortGeneration || m_gone || m_fd < 0)
+        if (WriteStopped(io))
             return CommIoStatus::Failed;
         if (io.transferred == io.count)
             return CommIoStatus::Done;
@@ -622,15 +661,16 @@ CommIoStatus TTermiosCommDevice::WaitWrite(CommIo& io) {
             return CommIoStatus::Failed;
         if (n <= 0)
             continue;
-        if (fds[1].revents & POLLIN)
+        if (fds[1].revents & POLLIN) {
             Drain(m_txAbortFd);
+            continue;
+        }
         if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) {
             MarkGone();
             return CommIoStatus::Failed;
         }
-        if ((fds[0].revents & POLLOUT) && io.abortGeneration == m_txAbortGeneration &&
-            !WriteSome(io))
-            return CommIoStatus::Failed;
+        if (fds[0].revents & POLLOUT)
+            return CommIoStatus::Pending;
     }
 }
 
@@ -648,49 +688,77 @@ void TTermiosCommDevice::WaitTransmitted(int timeoutMs) {
     }
 }
 
-// Reads and decodes what is waiting; -1 when the device is gone or broken.
-int TTermiosCommDevice::ReadAvailable(CommIo& io) {
+// Moves what waits in the driver into the queue of data bytes, decoding the marks.
+TTermiosCommDevice::Fill TTermiosCommDevice::FillQueueLocked() {
+    Fill fill;
     const int fd = m_fd;
     std::uint8_t raw[4096];
-    auto* out = static_cast<std::uint8_t*>(io.buffer);
-    while (io.transferred < io.count) {
-        const std::size_t want = std::min(sizeof raw, std::size_t(io.count - io.transferred));
-        const ssize_t n = ::read(fd, raw, want);
-        if (n > 0) {
-            TParmrkDecoder::Marks marks;
-            std::uint32_t events = 0;
-            {
-                std::lock_guard lock(m_mutex);
-                io.transferred += static_cast<int>(
-                    m_decoder.Decode(raw, std::size_t(n), out + io.transferred, marks));
-                // Drivers with counters report the same marks through them.
-                if (!m_hasCounters && marks.breaks) {
-                    m_errors |= CE_BREAK;
-                    events |= EV_BREAK;
-                }
-                if (!m_hasCounters && marks.errors) {
-                    m_errors |= m_parityOn ? CE_RXPARITY : CE_FRAME;
-                    events |= EV_ERR;
-                }
-            }
-            if (events) {
-                m_pendingEvents |= events;
-                Wake(m_wakeFd);
-            }
-            if (std::size_t(n) < want)
-                return 0;
-            continue;
-        }
+    TParmrkDecoder::Marks marks;
+    std::size_t produced = 0;
+    while (fd >= 0 && QueuedLocked() < MaxQueued) {
+        const ssize_t n = ::read(fd, raw, sizeof raw);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0 && errno == EAGAIN)
-            return 0;
-        // With VMIN 1, a read of 0 means the other end hung up.
-        if (n == 0 || IsGoneError(errno))
-            MarkGone();
-        return -1;
+            break;
+        if (n <= 0) {
+            // With VMIN 1, a read of 0 means the other end hung up.
+            if (n == 0 || IsGoneError(errno))
+                MarkGone();
+            fill.failed = true;
+            break;
+        }
+        if (m_rxHead > 0 && m_rxHead * 2 >= m_rxQueue.size()) {
+            m_rxQueue.erase(m_rxQueue.begin(), m_rxQueue.begin() + std::ptrdiff_t(m_rxHead));
+            m_rxHead = 0;
+        }
+        // One byte more than came in: a byte held back by the last read may come out too.
+        const std::size_t end = m_rxQueue.size();
+        m_rxQueue.resize(end + std::size_t(n) + 1);
+        const TParmrkDecoder::Progress p = m_decoder.Decode(
+            raw, std::size_t(n), m_rxQueue.data() + end, std::size_t(n) + 1, marks);
+        m_rxQueue.resize(end + p.produced);
+        produced += p.produced;
+        if (std::size_t(n) < sizeof raw)
+            break;
     }
-    return 0;
+    if (produced > 0)
+        fill.events |= EV_RXCHAR;
+    // Drivers with counters report the same marks through them.
+    if (!m_hasCounters && marks.breaks) {
+        m_errors |= CE_BREAK;
+        fill.events |= EV_BREAK;
+    }
+    if (!m_hasCounters && marks.errors) {
+        m_errors |= m_parityOn ? CE_RXPARITY : CE_FRAME;
+        fill.events |= EV_ERR;
+    }
+    return fill;
+}
+
+void TTermiosCommDevice::TakeQueuedLocked(CommIo& io) {
+    const std::size_t n = std::min(QueuedLocked(), std::size_t(io.count - io.transferred));
+    std::copy_n(m_rxQueue.begin() + std::ptrdiff_t(m_rxHead), n,
+                static_cast<std::uint8_t*>(io.buffer) + io.transferred);
+    m_rxHead += n;
+    io.transferred += int(n);
+    if (m_rxHead == m_rxQueue.size()) {
+        m_rxQueue.clear();
+        m_rxHead = 0;
+    }
+}
+
+// Takes what is waiting, as far as the buffer holds it; false when the device is gone
+// or broken.
+bool TTermiosCommDevice::ReadQueued(CommIo& io) {
+    Fill fill;
+    {
+        std::lock_guard lock(m_mutex);
+        fill = FillQueueLocked();
+        TakeQueuedLocked(io);
+    }
+    Publish(fill.events);
+    return !fill.failed;
 }
 
 CommIoStatus TTermiosCommDevice::StartRead(CommIo& io) {
@@ -705,8 +773,8 @@ CommIoStatus TTermiosCommDevice::StartRead(CommIo& io) {
     }
     if (io.count == 0)
         return CommIoStatus::Done;
-    if (ReadAvailable(io) < 0)
-        return CommIoStatus::Failed;
+    if (!ReadQueued(io))
+        return io.transferred > 0 ? CommIoStatus::Done : CommIoStatus::Failed;
     const std::uint64_t total =
         std::uint64_t(t.ReadTotalTimeoutMultiplier) * std::uint64_t(io.count) +
         t.ReadTotalTimeoutConstant;
@@ -723,6 +791,13 @@ CommIoStatus TTermiosCommDevice::StartRead(CommIo& io) {
 CommIoStatus TTermiosCommDevice::ContinueRead(CommIo& io, int waitMs) {
     if (io.abortGeneration != m_rxAbortGeneration || m_fd < 0 || m_gone)
         return CommIoStatus::Failed;
+    {
+        // Bytes that another call moved into the queue come first.
+        std::lock_guard lock(m_mutex);
+        TakeQueuedLocked(io);
+    }
+    if (io.transferred == io.count)
+        return CommIoStatus::Done;
     std::int64_t waitNs = std::int64_t(std::max(waitMs, 0)) * 1000000;
     if (io.deadlineNs != 0)
         waitNs = std::max<std::int64_t>(0, std::min(waitNs, io.deadlineNs - NowNs()));
@@ -732,13 +807,12 @@ CommIoStatus TTermiosCommDevice::ContinueRead(CommIo& io, int waitMs) {
     if (io.abortGeneration != m_rxAbortGeneration)
         return CommIoStatus::Failed;
     if (n > 0 && (fd.revents & (POLLIN | POLLHUP | POLLERR))) {
-        if (ReadAvailable(io) < 0)
-            return io.transferred > 0 ? CommIoStatus::Done : CommIoStatus::Failed;
+        const bool ok = ReadQueued(io);
         // Hung up with nothing more to read: never poll it again.
-        if (fd.revents & (POLLHUP | POLLERR)) {
+        if (fd.revents & (POLLHUP | POLLERR))
             MarkGone();
+        if (!ok || (fd.revents & (POLLHUP | POLLERR)))
             return io.transferred > 0 ? CommIoStatus::Done : CommIoStatus::Failed;
-        }
     }
     if (n > 0 && (fd.revents & POLLNVAL))
         return CommIoStatus::Failed;

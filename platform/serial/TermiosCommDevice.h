@@ -8,6 +8,7 @@
 #include <atomic>
 #include <mutex>
 #include <string>
+#include <vector>
 
 struct termios;
 
@@ -41,8 +42,10 @@ public:
 
     CommIoStatus StartWrite(CommIo& io) override;
     CommIoStatus WaitWrite(CommIo& io) override;
+    CommIoStatus ContinueWrite(CommIo& io) override;
     int WriteNow(const void* data, int count) override;
     void WaitTransmitted(int timeoutMs) override;
+    bool Gone() const override;
     CommIoStatus StartRead(CommIo& io) override;
     CommIoStatus ContinueRead(CommIo& io, int waitMs) override;
 
@@ -50,12 +53,22 @@ public:
     bool HasCounters() const;
 
 private:
+    struct Fill {
+        std::uint32_t events = 0; // EV_RXCHAR for data bytes, EV_BREAK, EV_ERR
+        bool failed = false;      // the device is gone or broken
+    };
+
     bool IsGoneError(int error) const;
     void MarkGone();
     void Wake(int fd);
+    void Publish(std::uint32_t events);
     std::uint32_t PollCountersLocked();
     bool WriteSome(CommIo& io);
-    int ReadAvailable(CommIo& io);
+    bool WriteStopped(const CommIo& io) const;
+    Fill FillQueueLocked();
+    std::size_t QueuedLocked() const { return m_rxQueue.size() - m_rxHead; }
+    void TakeQueuedLocked(CommIo& io);
+    bool ReadQueued(CommIo& io);
     bool ApplyLines(const DCB& dcb);
     void CloseDescriptors();
 
@@ -71,6 +84,10 @@ private:
     std::int32_t m_inQueue = 0;
     std::int32_t m_outQueue = 0;
     TParmrkDecoder m_decoder;
+    // Data bytes decoded from the driver's queue and not read yet, from m_rxHead on. The
+    // driver's queue holds them with their line marks, so it cannot tell their number.
+    std::vector<std::uint8_t> m_rxQueue;
+    std::size_t m_rxHead = 0;
     bool m_parityOn = false;
     bool m_hasCounters = false;
     serial_icounter_struct m_counters{};

@@ -89,6 +89,7 @@ private slots:
     void readEndedFromHandler_data();
     void readEndedFromHandler();
     void readOnVanishedDevice();
+    void deviceGoneReportedOnce();
     void readFailureReportsErrors();
     void purgeTransNothingQueued();
     void purgeTransDropsQueued();
@@ -96,6 +97,7 @@ private slots:
     void halfDuplexRts();
     void closeWhileWorkersNotify();
     void startWorkersAgain();
+    void restartWhileOutputBlocked();
 };
 
 void TstCommXData::writeNothing_data() {
@@ -514,13 +516,47 @@ void TstCommXData::readOnVanishedDevice() {
     QCOMPARE(n, -1);
     QVERIFY(timer.elapsed() < 1000);
     QCOMPARE(port.comm->Read(buffer, 1), -1);
-    // Accepted; the write fails and the byte is given up without staying counted.
-    QVERIFY(port.comm->SendChar(1));
+    // Refused at once, and nothing stays counted.
+    QVERIFY(!port.comm->SendChar(1));
     QCOMPARE(port.comm->PendingChunks(), 0);
     QCOMPARE(port.comm->PendingBytes(), 0);
     timer.restart();
     port.comm->Close();
     QVERIFY(timer.elapsed() < 2000);
+}
+
+// An unplugged device is reported once; from then on writes and reads fail at once,
+// without asking the device, until the port is opened again.
+void TstCommXData::deviceGoneReportedOnce() {
+    TFakePort port;
+    QStringList events;
+    port.comm->SetOnDeviceGone([&](QObject* sender) {
+        QCOMPARE(sender, port.comm.get());
+        events << "gone";
+    });
+    port.comm->SetOnBreak([&](QObject*) { events << "break"; });
+    OpenOrFail(*port.comm);
+    QVERIFY(!port.comm->DeviceGone());
+    port.fake->Vanish();
+    QTRY_COMPARE(events, QStringList{"gone"});
+    QVERIFY(port.comm->DeviceGone());
+    port.fake->ClearCalls();
+    unsigned char buffer[1];
+    QVERIFY(!port.comm->SendChar(1));
+    QVERIFY(!port.comm->SendString("abc"));
+    QCOMPARE(port.comm->Read(buffer, 1), -1);
+    QCOMPARE(Texts(port.fake->Calls()), QStringList());
+    QCOMPARE(port.comm->PendingBytes(), 0);
+    // Later line events come through alone.
+    port.fake->InjectLineEvent(EV_BREAK, 0);
+    QTRY_COMPARE(events, (QStringList{"gone", "break"}));
+
+    port.comm->Close();
+    QVERIFY(!port.comm->DeviceGone());
+    OpenOrFail(*port.comm);
+    QVERIFY(!port.comm->DeviceGone());
+    QVERIFY(port.comm->SendChar(1));
+    QTRY_COMPARE(port.fake->Written(), Bytes{1});
 }
 
 void TstCommXData::readFailureReportsErrors() {
@@ -697,6 +733,36 @@ void TstCommXData::startWorkersAgain() {
     port.comm->SetOnReceive([&](QObject*, int) { ++received; });
     port.fake->PushInput({1});
     QTRY_COMPARE(received, 1);
+}
+
+// The workers are started again while the transmit worker, on a port that takes
+// nothing, is between taking a chunk and starting its write: the stop must still end
+// that write at once instead of leaving it to wait for the port (for the whole write
+// time-out, or for ever without one).
+void TstCommXData::restartWhileOutputBlocked() {
+    TFakePort port;
+    port.comm->SetTimeOutTrans(200);
+    OpenOrFail(*port.comm);
+    port.fake->HoldWrites(true);
+    std::atomic<bool> starting{false};
+    // Held there until the stop request has been made and its purge is over.
+    port.fake->BeforeNextStartWrite([&] {
+        starting = true;
+        port.fake->WaitForCall("PurgeComm 1");
+    });
+    QVERIFY(port.comm->SendString("held"));
+    QTRY_VERIFY(starting);
+    QVERIFY(port.comm->SendString("queued"));
+    port.fake->ClearCalls();
+    port.comm->StartWorkers();
+    const Strings calls = port.fake->Calls();
+    QCOMPARE(CountCalls(calls, "WaitWrite"), 0);
+    QCOMPARE(port.comm->PendingChunks(), 0);
+    QCOMPARE(port.comm->PendingBytes(), 0);
+    QVERIFY(port.fake->Written().empty());
+    port.fake->HoldWrites(false);
+    QVERIFY(port.comm->SendString("new"));
+    QTRY_COMPARE(port.fake->Written(), (Bytes{'n', 'e', 'w'}));
 }
 
 QTEST_GUILESS_MAIN(TstCommXData)

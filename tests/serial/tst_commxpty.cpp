@@ -59,6 +59,7 @@ private slots:
     void dataBothWays();
     void writeAtOnceThenQueued();
     void exchangeLikeAPress();
+    void receiveEvent_data();
     void receiveEvent();
     void secondComponentRefused();
     void purgeReceive();
@@ -104,11 +105,12 @@ void TstCommXPty::dataBothWays() {
     QVERIFY(comm->SendString(QByteArray::fromHex("F4010050FF00")));
     QCOMPARE(pty.ReadMaster(7).toHex(' '), QByteArray("0d f4 01 00 50 ff 00"));
 
-    QVERIFY(pty.WriteMaster(QByteArray::fromHex("0600FF15")));
+    // Every FF arrives doubled in the driver's queue; only data bytes count.
+    QVERIFY(pty.WriteMaster(QByteArray::fromHex("06FFFF15")));
     unsigned char buffer[8] = {};
-    QTRY_COMPARE(comm->ReceiveCount(), 5); // FF arrives doubled in the driver's queue
+    QTRY_COMPARE(comm->ReceiveCount(), 4);
     QCOMPARE(comm->Read(buffer, 8), 4);
-    QCOMPARE(QByteArray(reinterpret_cast<char*>(buffer), 4).toHex(' '), QByteArray("06 00 ff 15"));
+    QCOMPARE(QByteArray(reinterpret_cast<char*>(buffer), 4).toHex(' '), QByteArray("06 ff ff 15"));
     comm->Close();
 }
 
@@ -171,15 +173,46 @@ void TstCommXPty::exchangeLikeAPress() {
              qPrintable(QString::number(timer.elapsed())));
 }
 
+void TstCommXPty::receiveEvent_data() {
+    QTest::addColumn<QByteArray>("sent");
+    QTest::addColumn<bool>("marked"); // false: the marks are sent as they are
+    QTest::addColumn<int>("size");    // 0: no receive event
+    QTest::addColumn<int>("breaks");
+    QTest::newRow("plain bytes") << QByteArray("abc") << true << 3 << 0;
+    QTest::newRow("data bytes FF") << QByteArray::fromHex("06FFFF15") << true << 4 << 0;
+    QTest::newRow("a break alone") << QByteArray::fromHex("FF0000") << false << 0 << 1;
+    QTest::newRow("a break and a byte") << QByteArray::fromHex("FF000041") << false << 1 << 1;
+}
+
+// The receive event counts data bytes only, never the driver's line marks.
 void TstCommXPty::receiveEvent() {
+    QFETCH(QByteArray, sent);
+    QFETCH(bool, marked);
+    QFETCH(int, size);
+    QFETCH(int, breaks);
     TPtyPair pty(5);
     auto comm = MakeComm(pty);
     QList<int> sizes;
-    comm->SetOnReceive([&](QObject*, int size) { sizes << size; });
+    int breaksSeen = 0;
+    comm->SetOnReceive([&](QObject*, int n) { sizes << n; });
+    comm->SetOnBreak([&](QObject*) { ++breaksSeen; });
     QCOMPARE(SelectPort(*comm, 5), QString());
-    QVERIFY(pty.WriteMaster("abc"));
-    QTRY_VERIFY(!sizes.isEmpty());
-    QCOMPARE(sizes.last(), 3);
+    if (!marked) {
+        // The line discipline passes the bytes on unchanged: a break as the device sees it.
+        termios t;
+        QCOMPARE(::tcgetattr(int(comm->Handle()), &t), 0);
+        t.c_iflag &= ~tcflag_t(PARMRK);
+        QCOMPARE(::tcsetattr(int(comm->Handle()), TCSANOW, &t), 0);
+    }
+    QVERIFY(pty.WriteMaster(sent));
+    if (size > 0) {
+        QTRY_VERIFY(!sizes.isEmpty());
+        QTRY_COMPARE(sizes.last(), size);
+    }
+    QTRY_COMPARE(breaksSeen, breaks);
+    QCOMPARE(comm->ReceiveCount(), size);
+    if (size == 0)
+        QCOMPARE(sizes, QList<int>());
 }
 
 void TstCommXPty::secondComponentRefused() {
@@ -209,6 +242,8 @@ void TstCommXPty::purgeReceive() {
 void TstCommXPty::hangUpDuringRead() {
     TPtyPair pty(5);
     auto comm = MakeComm(pty);
+    int gone = 0;
+    comm->SetOnDeviceGone([&](QObject*) { ++gone; });
     QCOMPARE(SelectPort(*comm, 5), QString());
     comm->SetTimeOutReceive(3000);
     std::thread unplug([&] {
@@ -231,8 +266,10 @@ void TstCommXPty::hangUpDuringRead() {
     timer.restart();
     QCOMPARE(comm->Read(buffer, 1), -1);
     QVERIFY(timer.elapsed() < 150);
-    // The write fails at once; the byte is given up and nothing stays counted.
-    QVERIFY(comm->SendChar(1));
+    // Reported once; the write fails at once and nothing stays counted.
+    QTRY_COMPARE(gone, 1);
+    QVERIFY(comm->DeviceGone());
+    QVERIFY(!comm->SendChar(1));
     QCOMPARE(comm->PendingChunks(), 0);
     QCOMPARE(comm->PendingBytes(), 0);
     timer.restart();

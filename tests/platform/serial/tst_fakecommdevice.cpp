@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <future>
 
+Q_DECLARE_METATYPE(CommIoStatus)
+
 namespace {
 using Bytes = TFakeCommDevice::Bytes;
 
@@ -12,8 +14,7 @@ CommIoStatus WriteAll(ICommDevice& device, Bytes bytes) {
     CommIo io;
     io.buffer = bytes.data();
     io.count = int(bytes.size());
-    const CommIoStatus status = device.StartWrite(io);
-    return status == CommIoStatus::Pending ? device.WaitWrite(io) : status;
+    return WriteAndWait(device, io);
 }
 
 int ReadNow(ICommDevice& device, Bytes& out, int count) {
@@ -36,7 +37,8 @@ private slots:
     void refusesChosenCalls_data();
     void refusesChosenCalls();
     void vanishes();
-    void heldWriteEndsByPurge();
+    void heldWrite_data();
+    void heldWrite();
     void writeNow_data();
     void writeNow();
 };
@@ -96,15 +98,52 @@ void TstFakeCommDevice::vanishes() {
     QCOMPARE(WriteAll(device, {1}), CommIoStatus::Failed);
 }
 
-void TstFakeCommDevice::heldWriteEndsByPurge() {
+void TstFakeCommDevice::heldWrite_data() {
+    QTest::addColumn<QString>("end");
+    QTest::addColumn<CommIoStatus>("waited"); // what the wait says
+    QTest::addColumn<CommIoStatus>("result"); // of the write in the end
+    QTest::addColumn<int>("written");
+    QTest::newRow("released") << "released" << CommIoStatus::Pending << CommIoStatus::Done << 2;
+    QTest::newRow("purged") << "purged" << CommIoStatus::Failed << CommIoStatus::Failed << 0;
+    QTest::newRow("stopped") << "stopped" << CommIoStatus::Failed << CommIoStatus::Failed << 0;
+    QTest::newRow("write time-out") << "timed out" << CommIoStatus::Done << CommIoStatus::Done << 0;
+}
+
+// A held write: the wait writes nothing; released, the next step writes it.
+void TstFakeCommDevice::heldWrite() {
+    QFETCH(QString, end);
+    QFETCH(CommIoStatus, waited);
+    QFETCH(CommIoStatus, result);
+    QFETCH(int, written);
     TFakeCommDevice device;
     QVERIFY(device.Open(4));
+    COMMTIMEOUTS timeouts;
+    timeouts.WriteTotalTimeoutConstant = end == "timed out" ? 20 : 0;
+    QVERIFY(device.SetCommTimeouts(timeouts));
     device.HoldWrites(true);
-    auto write = std::async(std::launch::async, [&] { return WriteAll(device, {1, 2}); });
-    QTRY_COMPARE(device.WritesWaiting(), 1);
-    device.PurgeComm(PURGE_TXABORT | PURGE_TXCLEAR);
-    QCOMPARE(write.get(), CommIoStatus::Failed);
-    QVERIFY(device.Written().empty());
+    std::atomic<bool> stop{false};
+    Bytes bytes{1, 2};
+    CommIo io;
+    io.buffer = bytes.data();
+    io.count = 2;
+    io.cancel = &stop;
+    QCOMPARE(device.StartWrite(io), CommIoStatus::Pending);
+    auto wait = std::async(std::launch::async, [&] { return device.WaitWrite(io); });
+    if (end != "timed out")
+        QTRY_COMPARE(device.WritesWaiting(), 1);
+    if (end == "released")
+        device.HoldWrites(false);
+    if (end == "purged")
+        device.PurgeComm(PURGE_TXABORT | PURGE_TXCLEAR);
+    if (end == "stopped") {
+        stop = true;
+        device.HoldWrites(true); // wakes the wait
+    }
+    QCOMPARE(wait.get(), waited);
+    QCOMPARE(io.transferred, 0);
+    const CommIoStatus status = waited == CommIoStatus::Pending ? device.ContinueWrite(io) : waited;
+    QCOMPARE(status, result);
+    QCOMPARE(int(device.Written().size()), written);
 }
 
 void TstFakeCommDevice::writeNow_data() {

@@ -5,6 +5,7 @@
 #include <QTest>
 
 #include <future>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <thread>
 
@@ -28,6 +29,34 @@ void SetReadTimeout(ICommDevice& device, std::uint32_t total) {
     t.ReadTotalTimeoutConstant = total;
     t.WriteTotalTimeoutConstant = 1000;
     QVERIFY(device.SetCommTimeouts(t));
+}
+
+// The line discipline passes received bytes on unchanged from now on, so that the test
+// can send the device line marks of its own.
+void PassMarksThrough(int fd) {
+    termios t;
+    QCOMPARE(::tcgetattr(fd, &t), 0);
+    t.c_iflag &= ~tcflag_t(PARMRK);
+    QCOMPARE(::tcsetattr(fd, TCSANOW, &t), 0);
+}
+
+// Bytes waiting in the driver's queue, line marks included.
+int DriverQueue(int fd) {
+    int n = -1;
+    return ::ioctl(fd, FIONREAD, &n) == 0 ? n : -1;
+}
+
+// Fills the driver's output queue of a line that nobody reads, until it takes nothing.
+int FillLine(ICommDevice& device) {
+    const QByteArray block(4096, 'f');
+    int taken = 0;
+    for (int n = int(block.size()); n == int(block.size());) {
+        n = device.WriteNow(block.constData(), int(block.size()));
+        if (n < 0)
+            return -1;
+        taken += n;
+    }
+    return taken;
 }
 
 // Reads with the device's time-outs as the serial component does: 1 ms slices.
@@ -60,6 +89,9 @@ private slots:
     void refusedSettingLeavesLine();
     void dataBothWays();
     void dataByteFF();
+    void onlyDataBytesCount_data();
+    void onlyDataBytesCount();
+    void readNeverOverrunsTheBuffer();
     void readTimeOut();
     void readReturnsWhenBytesArrive();
     void lineEventWait();
@@ -68,6 +100,7 @@ private slots:
     void modemLinesIgnoredOnPty();
     void hangUp();
     void writeNowTakesWhatFits();
+    void writeStepsAfterPurgeOrStop();
     void closeEndsNothingPending();
 };
 
@@ -205,10 +238,7 @@ void TstTermiosCommDevice::dataBothWays() {
     CommIo io;
     io.buffer = out.data();
     io.count = int(out.size());
-    CommIoStatus status = device.StartWrite(io);
-    if (status == CommIoStatus::Pending)
-        status = device.WaitWrite(io);
-    QCOMPARE(status, CommIoStatus::Done);
+    QCOMPARE(WriteAndWait(device, io), CommIoStatus::Done);
     QCOMPARE(io.transferred, 5);
     QCOMPARE(pty.ReadMaster(5).toHex(' '), out.toHex(' '));
 
@@ -242,6 +272,83 @@ void TstTermiosCommDevice::dataByteFF() {
     std::uint32_t errors = 1;
     QVERIFY(device.ClearCommError(&errors, nullptr));
     QCOMPARE(errors, 0u);
+}
+
+void TstTermiosCommDevice::onlyDataBytesCount_data() {
+    QTest::addColumn<QByteArray>("sent");
+    QTest::addColumn<bool>("marked"); // false: the test sends the marks itself
+    QTest::addColumn<std::uint32_t>("events");
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<std::uint32_t>("errors");
+    QTest::newRow("data bytes FF") << QByteArray::fromHex("06FFFF15") << true << EV_RXCHAR
+                                   << QByteArray::fromHex("06FFFF15") << 0u;
+    QTest::newRow("a break alone")
+        << QByteArray::fromHex("FF0000") << false << EV_BREAK << QByteArray() << CE_BREAK;
+    QTest::newRow("a byte with a framing error")
+        << QByteArray::fromHex("FF0041") << false << (EV_RXCHAR | EV_ERR)
+        << QByteArray::fromHex("41") << CE_FRAME;
+    QTest::newRow("break between bytes")
+        << QByteArray::fromHex("31FF000032") << false << (EV_RXCHAR | EV_BREAK)
+        << QByteArray::fromHex("3132") << CE_BREAK;
+}
+
+// The queue status and the line events count the data bytes a read returns, never the
+// line marks that the driver keeps with them.
+void TstTermiosCommDevice::onlyDataBytesCount() {
+    QFETCH(QByteArray, sent);
+    QFETCH(bool, marked);
+    QFETCH(std::uint32_t, events);
+    QFETCH(QByteArray, data);
+    QFETCH(std::uint32_t, errors);
+    TPtyPair pty(5);
+    TTermiosCommDevice device(pty.Folder().toStdString());
+    QVERIFY(device.Open(5));
+    QVERIFY(device.SetCommState(LineState(115200)));
+    QVERIFY(device.SetCommMask(EV_RXCHAR | EV_BREAK | EV_ERR));
+    SetReadTimeout(device, 0);
+    if (!marked)
+        PassMarksThrough(device.Handle());
+    auto wait = std::async(std::launch::async, [&] { return device.WaitCommEvent(); });
+    QVERIFY(pty.WriteMaster(sent));
+    QCOMPARE(wait.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+    QCOMPARE(wait.get(), events);
+    std::uint32_t found = 0;
+    QVERIFY(device.ClearCommError(&found, nullptr));
+    QCOMPARE(found, errors);
+    COMSTAT stat;
+    QTRY_VERIFY(device.ClearCommError(&found, &stat) && stat.cbInQue == std::uint32_t(data.size()));
+    QCOMPARE(DriverQueue(device.Handle()), 0);
+    QByteArray in;
+    QCOMPARE(ReadAll(device, in, 16), int(data.size()));
+    QCOMPARE(in.toHex(' '), data.toHex(' '));
+    QVERIFY(device.ClearCommError(&found, &stat));
+    QCOMPARE(stat.cbInQue, 0u);
+}
+
+// A byte that was held back by the line-mark decoder never lands beyond the buffer of a
+// read: reads of one byte from a stream in which FF is followed by other bytes.
+void TstTermiosCommDevice::readNeverOverrunsTheBuffer() {
+    TPtyPair pty(5);
+    TTermiosCommDevice device(pty.Folder().toStdString());
+    QVERIFY(device.Open(5));
+    QVERIFY(device.SetCommState(LineState(115200)));
+    SetReadTimeout(device, 0);
+    PassMarksThrough(device.Handle());
+    const QByteArray sent = QByteArray::fromHex("FF41FF4243");
+    QVERIFY(pty.WriteMaster(sent));
+    QTRY_COMPARE(DriverQueue(device.Handle()), int(sent.size()));
+    QByteArray got;
+    for (int i = 0; i < sent.size(); ++i) {
+        QByteArray buffer(2, '\x5A'); // the second byte guards the end of the buffer
+        CommIo io;
+        io.buffer = buffer.data();
+        io.count = 1;
+        QCOMPARE(device.StartRead(io), CommIoStatus::Done);
+        QCOMPARE(io.transferred, 1);
+        QCOMPARE(buffer[1], '\x5A');
+        got += buffer[0];
+    }
+    QCOMPARE(got.toHex(' '), sent.toHex(' '));
 }
 
 void TstTermiosCommDevice::readTimeOut() {
@@ -432,6 +539,46 @@ void TstTermiosCommDevice::writeNowTakesWhatFits() {
 
     pty.CloseMaster();
     QCOMPARE(device.WriteNow(&probe, 1), -1);
+}
+
+// Waiting for the port never writes; the next write step does, and a transmit purge in
+// between, or a stop request, fails it before any byte reaches the driver.
+void TstTermiosCommDevice::writeStepsAfterPurgeOrStop() {
+    TPtyPair pty(5);
+    TTermiosCommDevice device(pty.Folder().toStdString());
+    QVERIFY(device.Open(5));
+    QVERIFY(device.SetCommState(LineState(115200)));
+    COMMTIMEOUTS untimed; // the waits end only by room, a purge or a stop
+    QVERIFY(device.SetCommTimeouts(untimed));
+    const int filled = FillLine(device);
+    QVERIFY(filled > 0);
+    QByteArray chunk(256, 'c');
+    CommIo io;
+    io.buffer = chunk.data();
+    io.count = int(chunk.size());
+    QCOMPARE(device.StartWrite(io), CommIoStatus::Pending);
+    QCOMPARE(io.transferred, 0);
+    // Room again: the wait says so and leaves the writing to the next step.
+    QCOMPARE(pty.ReadMaster(filled, 5000).size(), filled);
+    QCOMPARE(device.WaitWrite(io), CommIoStatus::Pending);
+    QCOMPARE(io.transferred, 0);
+    QVERIFY(device.PurgeComm(PURGE_TXABORT | PURGE_TXCLEAR));
+    QCOMPARE(device.ContinueWrite(io), CommIoStatus::Failed);
+    QCOMPARE(device.WaitWrite(io), CommIoStatus::Failed);
+    QCOMPARE(io.transferred, 0);
+
+    // A write whose stop request is set takes nothing, though the port has room.
+    std::atomic<bool> stop{true};
+    CommIo stopped;
+    stopped.buffer = chunk.data();
+    stopped.count = int(chunk.size());
+    stopped.cancel = &stop;
+    QCOMPARE(device.StartWrite(stopped), CommIoStatus::Failed);
+    QCOMPARE(stopped.transferred, 0);
+    // Without it, the same write goes through.
+    stop = false;
+    QCOMPARE(WriteAndWait(device, stopped), CommIoStatus::Done);
+    QCOMPARE(pty.ReadMaster(int(chunk.size())), chunk);
 }
 
 void TstTermiosCommDevice::closeEndsNothingPending() {
