@@ -261,7 +261,7 @@ void TBtnPrm::ShowGeometry(int left, int top, int width, int height) {
 
 // An unlisted colour selects the last entry and becomes the colour dialog's colour, so
 // that choosing that entry again starts from it.
-void TBtnPrm::SelectColor(int color) {
+void TBtnPrm::SelectColor(TColor color) {
     const int index = ColorIndex(color);
     if (index == OtherColorIndex)
         ColorDialog->SetColor(color);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CloseUpComboBox.h"
+#include "SystemColors.h"
 
 #include <QLineEdit>
 #include <QString>
@@ -91,7 +92,7 @@ private:
     void ApplyButtonGeometry(TColorBtn& button);
     void ApplyPanelGeometry();
     void ShowGeometry(int left, int top, int width, int height);
-    void SelectColor(int color);
+    void SelectColor(TColor color);
     bool FindTarget(TColorBtn*& button);
     QString SettingsFilePath() const;
     void PlaceRow(QLabel*& label, const char* labelName, const QString& caption, QWidget* field,

@@ -39,7 +39,7 @@ class TestColorCombo : public QObject {
 private slots:
     void colorIndex_data();
     void colorIndex();
-    void tableNames();
+    void buttonFaceAsRgbIsNoButtonFace();
     void paintsSwatchAndName_data();
     void paintsSwatchAndName();
     void droppedEntriesAreFourteenHighAndShowTheirState();
@@ -65,15 +65,8 @@ void TestColorCombo::colorIndex() {
     QCOMPARE(ColorIndex(color), index);
 }
 
-void TestColorCombo::tableNames() {
-    QCOMPARE(ColorTableName(0), QString("標準色"));
-    QCOMPARE(ColorTableName(3), QString("濃い灰色"));
-    QCOMPARE(ColorTableName(16), QString("黄土"));
-    QCOMPARE(ColorTableName(17), QString("そのほかの色"));
-    QCOMPARE(ColorTableValue(0), clBtnFace);
-    QCOMPARE(ColorTableValue(5), TColor(0x00000080));
-    QCOMPARE(ColorTableValue(17), TColor(0x00FFFFFF));
-    // A colour that looks like the button face but is stored as RGB is no button face.
+// A colour that looks like the button face but is stored as RGB is no button face.
+void TestColorCombo::buttonFaceAsRgbIsNoButtonFace() {
     QVERIFY(ColorIndex(ColorToValue(ResolveColor(clBtnFace))) != 0);
 }
 
