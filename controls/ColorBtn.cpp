@@ -94,11 +94,15 @@ ColorBtnLook TColorBtn::Look() const {
     return look;
 }
 
-void TColorBtn::paintEvent(QPaintEvent*) {
-    // Drawn off-screen first and copied in one go, so the button never flickers.
-    const QImage image = PaintColorBtn(Look(), devicePixelRatioF());
+void TColorBtn::paintEvent(QPaintEvent* event) {
+    // Drawn off-screen first and copied in one go, so the button never flickers; only
+    // the exposed part, which is all a huge button shows on a small panel.
+    const QRect exposed = event->rect() & rect();
+    if (exposed.isEmpty())
+        return;
+    const QImage image = PaintColorBtn(Look(), devicePixelRatioF(), exposed);
     QPainter painter(this);
-    painter.drawImage(QPoint(0, 0), image);
+    painter.drawImage(exposed.topLeft(), image);
 }
 
 void TColorBtn::changeEvent(QEvent* event) {

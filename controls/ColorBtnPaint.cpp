@@ -89,27 +89,34 @@ void drawFlatFrame(QPainter& p, const QRect& r, const ColorBtnLook& look) {
 // The dotted focus rectangle: every other pixel of the outline inverted against the
 // pattern colours (text black, background button face), so drawing it twice removes it.
 // Pixels are the button's own; on a scaled screen each covers a block of device pixels.
-void drawFocusRect(QImage& image, const QRect& r, qreal dpr) {
+// The image holds the part of the button from `origin` on; only that part is visited.
+void drawFocusRect(QImage& image, const QRect& r, QPoint origin, qreal dpr) {
     if (r.width() <= 0 || r.height() <= 0)
         return;
     const QRgb mask = ResolveColor(clBtnFace).rgb() & 0x00FFFFFFu;
+    const QRect shown(origin, QSize(qCeil(image.width() / dpr), qCeil(image.height() / dpr)));
     auto device = [dpr](int v) { return qRound(v * dpr); };
+    const QPoint shift(device(origin.x()), device(origin.y()));
     auto invert = [&](int x, int y) {
         if ((x + y) % 2 != 0)
             return;
-        for (int dy = device(y); dy < device(y + 1) && dy < image.height(); ++dy) {
+        for (int dy = qMax(device(y) - shift.y(), 0);
+             dy < device(y + 1) - shift.y() && dy < image.height(); ++dy) {
             auto* line = reinterpret_cast<QRgb*>(image.scanLine(dy));
-            for (int dx = device(x); dx < device(x + 1) && dx < image.width(); ++dx)
+            for (int dx = qMax(device(x) - shift.x(), 0);
+                 dx < device(x + 1) - shift.x() && dx < image.width(); ++dx)
                 line[dx] ^= mask;
         }
     };
     const int l = r.x(), t = r.y(), rr = r.x() + r.width(), b = r.y() + r.height();
-    for (int x = l; x < rr; ++x) {
+    // Only the stretch of each row and column that lies in the image; invert skips the
+    // pixels of rows or columns outside it.
+    for (int x = qMax(l, shown.left()); x < qMin(rr, shown.right() + 1); ++x) {
         invert(x, t);
         if (b - 1 > t)
             invert(x, b - 1);
     }
-    for (int y = t + 1; y < b - 1; ++y) {
+    for (int y = qMax(t + 1, shown.top()); y < qMin(b - 1, shown.bottom() + 1); ++y) {
         invert(l, y);
         if (rr - 1 > l)
             invert(rr - 1, y);
@@ -158,16 +165,21 @@ QString ButtonText(const QString& caption, const QStringList& lines) {
     return caption.isEmpty() ? lines.join(QLatin1String("\r\n")) : caption;
 }
 
-QImage PaintColorBtn(const ColorBtnLook& look, qreal devicePixelRatio) {
+QImage PaintColorBtn(const ColorBtnLook& look, qreal devicePixelRatio, const QRect& exposed) {
     const qreal dpr = devicePixelRatio > 0 ? devicePixelRatio : 1.0;
     const QRect client(0, 0, look.width, look.height);
-    QImage image(qMax(qCeil(look.width * dpr), 1), qMax(qCeil(look.height * dpr), 1),
+    QRect part = exposed.isNull() ? client : exposed & client;
+    if (part.isEmpty())
+        part = QRect(part.topLeft(), QSize(1, 1));
+    QImage image(qMax(qCeil(part.width() * dpr), 1), qMax(qCeil(part.height() * dpr), 1),
                  QImage::Format_RGB32);
     image.setDevicePixelRatio(dpr);
     QPainter p(&image);
+    // Everything below is drawn in the button's coordinates; the image holds `part`.
+    p.translate(-part.topLeft());
     p.setFont(look.font);
 
-    p.fillRect(QRectF(QPointF(0, 0), image.deviceIndependentSize()),
+    p.fillRect(QRectF(part.topLeft(), image.deviceIndependentSize()),
                ResolveColor(look.enabled ? look.color : clBtnFace));
 
     const QString text = displayText(look.text);
@@ -204,7 +216,7 @@ QImage PaintColorBtn(const ColorBtnLook& look, qreal devicePixelRatio) {
 
     if (look.focusline && look.active && look.focused) {
         const int inset = look.style == bsStd ? 4 : look.style == bsIELike ? 2 : 0;
-        drawFocusRect(image, client.adjusted(inset, inset, -inset, -inset), dpr);
+        drawFocusRect(image, client.adjusted(inset, inset, -inset, -inset), part.topLeft(), dpr);
     }
     return image;
 }

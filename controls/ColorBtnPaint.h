@@ -61,5 +61,9 @@ struct ColorBtnLook {
 // The caption text: `caption` when set, else the lines joined with CR LF.
 QString ButtonText(const QString& caption, const QStringList& lines);
 
-// Draws the whole button into a new image of its size (in device pixels of the given ratio).
-QImage PaintColorBtn(const ColorBtnLook& look, qreal devicePixelRatio = 1.0);
+// Draws the button into a new image (in device pixels of the given ratio). The image
+// holds only the `exposed` part of the button (in its own coordinates, cut to the
+// button), so that the cost follows what is on the screen; a null rectangle stands for
+// the whole button.
+QImage PaintColorBtn(const ColorBtnLook& look, qreal devicePixelRatio = 1.0,
+                     const QRect& exposed = QRect());

@@ -133,6 +133,9 @@ private slots:
     void doubleClickGivesTwoClicks();
     void scaledScreenDrawsPixelBlocks_data();
     void scaledScreenDrawsPixelBlocks();
+    void exposedPartOnly_data();
+    void exposedPartOnly();
+    void hugeButtonPaintsWhatShows();
 
 private:
     TColorBtn* makeButton(TButtonStyle style);
@@ -613,6 +616,61 @@ void TestColorBtn::scaledScreenDrawsPixelBlocks() {
     QImage expected = single.scaled(2 * kW, 2 * kH, Qt::IgnoreAspectRatio, Qt::FastTransformation);
     expected.setDevicePixelRatio(2.0);
     QCOMPARE(doubled, expected);
+}
+
+void TestColorBtn::exposedPartOnly_data() {
+    QTest::addColumn<TButtonStyle>("style");
+    QTest::addColumn<qreal>("ratio");
+    QTest::addColumn<QRect>("exposed");
+    QTest::addColumn<QRect>("shown"); // the part the image holds
+    const QRect whole(0, 0, kW, kH);
+    QTest::newRow("whole button") << bsStd << 1.0 << whole << whole;
+    QTest::newRow("inside, across the focus line")
+        << bsStd << 1.0 << QRect(3, 2, 9, 7) << QRect(3, 2, 9, 7);
+    QTest::newRow("bottom right corner")
+        << bsStd << 1.0 << QRect(kW - 6, kH - 5, 6, 5) << QRect(kW - 6, kH - 5, 6, 5);
+    QTest::newRow("beyond the edges, cut to the button")
+        << bsIELike << 1.0 << QRect(kW - 4, -3, 20, 10) << QRect(kW - 4, 0, 4, 7);
+    QTest::newRow("one column") << bsNone << 1.0 << QRect(0, 0, 1, kH) << QRect(0, 0, 1, kH);
+    QTest::newRow("scaled screen") << bsStd << 2.0 << QRect(5, 1, 11, 9) << QRect(5, 1, 11, 9);
+}
+
+// The image of an exposed part holds exactly that part, drawn as in the whole button:
+// frames, caption and the focus line, whose dots keep their places.
+void TestColorBtn::exposedPartOnly() {
+    QFETCH(TButtonStyle, style);
+    QFETCH(qreal, ratio);
+    QFETCH(QRect, exposed);
+    QFETCH(QRect, shown);
+    ColorBtnLook look;
+    look.width = kW;
+    look.height = kH;
+    look.font = testFont();
+    look.text = QStringLiteral("Go");
+    look.color = kFace;
+    look.frameColor = kFrame;
+    look.edgeHighlight = kHighlight;
+    look.edgeShadow = kShadow;
+    look.style = style;
+    look.active = look.focused = look.hovered = true;
+    const QImage whole = PaintColorBtn(look, ratio);
+    const QImage part = PaintColorBtn(look, ratio, exposed);
+    QCOMPARE(part.size(), shown.size() * ratio);
+    QImage expected = whole.copy(QRect(shown.topLeft() * ratio, shown.size() * ratio))
+                          .convertToFormat(part.format());
+    expected.setDevicePixelRatio(ratio);
+    QCOMPARE(part, expected);
+}
+
+// A button far bigger than its window paints what the window shows of it: its face and
+// the caption-less corner of its raised frame.
+void TestColorBtn::hugeButtonPaintsWhatShows() {
+    TColorBtn* button = makeButton(bsStd);
+    button->setGeometry(10, 10, 30000, 30000);
+    const QImage image = m_window->grab(QRect(0, 0, 60, 40)).toImage();
+    QCOMPARE(QColor(image.pixel(10, 10)), rgbOf(kHighlight));
+    QCOMPARE(QColor(image.pixel(11, 11)), rgbOf(kFace));
+    QCOMPARE(QColor(image.pixel(59, 39)), rgbOf(kFace));
 }
 
 QTEST_MAIN(TestColorBtn)
