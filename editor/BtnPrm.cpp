@@ -278,6 +278,9 @@ void TBtnPrm::ColorComboCloseUp() {
         // Cancelling applies the dialog's colour all the same.
         ColorDialog->Execute(this);
         color = ColorDialog->Color();
+        // The dialog ran the event loop, where the button may have gone: look it up again.
+        if (!FindTarget(button))
+            return;
     }
     if (button) {
         button->SetColor(color);
@@ -370,7 +373,7 @@ void TBtnPrm::BmpEditDblClick() {
     if (!m_host || !m_host->SelectedName().isEmpty())
         return;
     OpenPictureDialog->SetFileName(BmpEdit->text());
-    if (!OpenPictureDialog->Execute(this))
+    if (!OpenPictureDialog->Execute(this) || !m_host)
         return;
     const QString fileName = OpenPictureDialog->FileName();
     if (!m_host->LoadPanelBackground(fileName))

@@ -162,6 +162,7 @@ private slots:
     void pictureField();
     void staleSelectionChangesNothingAndShowsThePanel_data();
     void staleSelectionChangesNothingAndShowsThePanel();
+    void buttonDeletedWhileTheColourDialogIsOpen();
 };
 
 void TestBtnPrm::createsTheFieldsAndPortList() {
@@ -801,6 +802,19 @@ void TestBtnPrm::staleSelectionChangesNothingAndShowsThePanel() {
     QCOMPARE(editor.NameEdit->text(), QString("Panel"));
     QCOMPARE(editor.WidthEdit->text(), QString("320"));
     QVERIFY(!editor.ShortEdit->isEnabled());
+}
+
+// The dialog runs the event loop; whatever happens there, the button is looked up again.
+void TestBtnPrm::buttonDeletedWhileTheColourDialogIsOpen() {
+    EditorFixture fixture;
+    TColorDialog::SetRunner([&](TColor, QWidget*) {
+        fixture.panel.button.reset();
+        return ColorDialogAnswer{true, 0x00111111};
+    });
+    EditorFixture::ChooseEntry(fixture.editor->ColorCombo, 17);
+    TColorDialog::SetRunner({});
+    QCOMPARE(fixture.panel.color, clBtnFace);
+    QCOMPARE(fixture.editor->windowTitle(), QString("Formのプロパティ"));
 }
 
 QTEST_MAIN(TestBtnPrm)
