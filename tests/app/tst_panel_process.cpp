@@ -4,9 +4,12 @@
 #include "MotionEditorProcess.h"
 #include "PanelProcess.h"
 #include "SimulatorProcess.h"
+#include "WindowSystem.h"
 
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <memory>
 
 using namespace panel_process;
 
@@ -52,6 +55,8 @@ void TestPanelProcess::pressesReachTheBoard_data() {
                                       << OneExchange;
     QTest::newRow("Shift+A is the same key")
         << QStringList() << QList<QStringList>{{"key", "shift+a"}} << OneExchange;
+    QTest::newRow("Alt+A is the same key")
+        << QStringList() << QList<QStringList>{{"key", "alt+a"}} << OneExchange;
     // The key arrives while the board is slow to answer the click: it runs after it.
     QTest::newRow("a key during a slow exchange")
         << QStringList{"--delay", "200"}
@@ -100,6 +105,13 @@ void TestPanelProcess::clickReachesTheMotionEditor() {
     QVERIFY(editor.WaitForLines(1, 10000));
     QTest::qWait(300);
     QCOMPARE(editor.Lines(), QStringList{"Motion5 (4)"});
+    // Messages of the same kind posted to the panel are accepted and change nothing.
+    const std::unique_ptr<IWindowSystem> windows = CreateWindowSystem();
+    QVERIFY(windows->PostMessage(window.toLongLong(), 0x8064, 0, 0));
+    QVERIFY(windows->PostMessage(window.toLongLong(), 0x8000, 0, 84));
+    QVERIFY(Xdo({"click", "1"}));
+    QVERIFY(editor.WaitForLines(2, 10000));
+    QCOMPARE(editor.Lines(), (QStringList{"Motion5 (4)", "Motion5 (4)"}));
     QVERIFY(panel.Terminate());
 }
 
