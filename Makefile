@@ -7,7 +7,7 @@ CMAKE_FLAGS := -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 XVFB := xvfb-run -a -s "-screen 0 1280x1024x24"
 CTEST := ctest --output-on-failure
 
-.PHONY: run test deps build build-asan build-tsan
+.PHONY: run panel test deps build build-asan build-tsan
 
 deps:
 	@missing=""; for p in $(PACKAGES); do \
@@ -31,8 +31,13 @@ build-tsan: deps
 	cmake -S . -B build-tsan $(CMAKE_FLAGS) -DSANITIZE=thread
 	cmake --build build-tsan
 
-# The panel keeps its settings file beside the executable: build/app/Vodazevivuzo3.ini.
+# The demo: the panel with a sample layout in build/demo, the board simulator on its COM1
+# and the motion editor stand-in. Works without a robot.
 run: build
+	tools/demo/run_demo.sh build
+
+# The panel on a real robot: its settings file and ports/ live beside build/app/tapdeck.
+panel: build
 	exec build/app/tapdeck
 
 test: build build-asan build-tsan
