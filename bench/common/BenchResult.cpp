@@ -1,0 +1,33 @@
+#include "BenchResult.h"
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+
+namespace bench {
+
+double Quantile(std::vector<double> samples, double q) {
+    if (samples.empty())
+        return 0;
+    std::sort(samples.begin(), samples.end());
+    const double rank = q * double(samples.size() - 1) + 0.5;
+    return samples[std::min(samples.size() - 1, std::size_t(rank))];
+}
+
+void Report(const Result& result) {
+    std::printf("@bench\t%s\t%s\t%s\t%.3f\t%s\t%s\n", result.benchmark.c_str(),
+                result.ours.c_str(), result.baseline.c_str(), result.ratio,
+                result.target.c_str(), result.met ? "met" : "NOT met");
+    std::fflush(stdout);
+}
+
+std::string Format(const char* format, ...) {
+    char text[256];
+    va_list arguments;
+    va_start(arguments, format);
+    std::vsnprintf(text, sizeof text, format, arguments);
+    va_end(arguments);
+    return text;
+}
+
+} // namespace bench
