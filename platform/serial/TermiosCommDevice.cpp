@@ -178,13 +178,14 @@ bool TTermiosCommDevice::Open(int portNo) {
     m_epoll = ::epoll_create1(EPOLL_CLOEXEC);
     m_wakeFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     m_txAbortFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    m_rxReadyFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     epoll_event portEvent{};
     portEvent.events = EPOLLIN | EPOLLET | EPOLLERR | EPOLLHUP;
     portEvent.data.fd = fd;
     epoll_event wakeEvent{};
     wakeEvent.events = EPOLLIN;
     wakeEvent.data.fd = m_wakeFd;
-    if (m_epoll < 0 || m_wakeFd < 0 || m_txAbortFd < 0 ||
+    if (m_epoll < 0 || m_wakeFd < 0 || m_txAbortFd < 0 || m_rxReadyFd < 0 ||
         ::epoll_ctl(m_epoll, EPOLL_CTL_ADD, fd, &portEvent) != 0 ||
         ::epoll_ctl(m_epoll, EPOLL_CTL_ADD, m_wakeFd, &wakeEvent) != 0) {
         ::ioctl(fd, TIOCNXCL);
@@ -210,7 +211,7 @@ bool TTermiosCommDevice::Open(int portNo) {
 }
 
 void TTermiosCommDevice::CloseDescriptors() {
-    for (int* fd : {&m_epoll, &m_wakeFd, &m_txAbortFd}) {
+    for (int* fd : {&m_epoll, &m_wakeFd, &m_txAbortFd, &m_rxReadyFd}) {
         if (*fd >= 0)
             ::close(*fd);
         *fd = -1;
@@ -722,8 +723,10 @@ TTermiosCommDevice::Fill TTermiosCommDevice::FillQueueLocked() {
         if (std::size_t(n) < sizeof raw)
             break;
     }
-    if (produced > 0)
+    if (produced > 0) {
         fill.events |= EV_RXCHAR;
+        Wake(m_rxReadyFd);
+    }
     // Drivers with counters report the same marks through them.
     if (!m_hasCounters && marks.breaks) {
         m_errors |= CE_BREAK;
@@ -801,20 +804,26 @@ CommIoStatus TTermiosCommDevice::ContinueRead(CommIo& io, int waitMs) {
     std::int64_t waitNs = std::int64_t(std::max(waitMs, 0)) * 1000000;
     if (io.deadlineNs != 0)
         waitNs = std::max<std::int64_t>(0, std::min(waitNs, io.deadlineNs - NowNs()));
-    pollfd fd = {m_fd, POLLIN, 0};
+    // The event wait may take the bytes from the driver first; it says so on m_rxReadyFd.
+    pollfd fds[2] = {{m_fd, POLLIN, 0}, {m_rxReadyFd, POLLIN, 0}};
     const timespec timeout = {time_t(waitNs / 1000000000), long(waitNs % 1000000000)};
-    const int n = ::ppoll(&fd, 1, &timeout, nullptr);
+    const int n = ::ppoll(fds, 2, &timeout, nullptr);
     if (io.abortGeneration != m_rxAbortGeneration)
         return CommIoStatus::Failed;
-    if (n > 0 && (fd.revents & (POLLIN | POLLHUP | POLLERR))) {
+    const short port = n > 0 ? fds[0].revents : 0;
+    const bool queued = n > 0 && (fds[1].revents & POLLIN);
+    if (queued)
+        Drain(m_rxReadyFd);
+    if ((port & (POLLIN | POLLHUP | POLLERR)) || queued) {
         const bool ok = ReadQueued(io);
         // Hung up with nothing more to read: never poll it again.
-        if (fd.revents & (POLLHUP | POLLERR))
+        const bool hungUp = port & (POLLHUP | POLLERR);
+        if (hungUp)
             MarkGone();
-        if (!ok || (fd.revents & (POLLHUP | POLLERR)))
+        if (!ok || hungUp)
             return io.transferred > 0 ? CommIoStatus::Done : CommIoStatus::Failed;
     }
-    if (n > 0 && (fd.revents & POLLNVAL))
+    if (port & POLLNVAL)
         return CommIoStatus::Failed;
     if (io.transferred == io.count)
         return CommIoStatus::Done;

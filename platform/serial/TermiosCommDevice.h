@@ -78,6 +78,7 @@ private:
     int m_epoll = -1;
     int m_wakeFd = -1;    // ends WaitCommEvent
     int m_txAbortFd = -1; // ends WaitWrite and WaitTransmitted
+    int m_rxReadyFd = -1; // data bytes came into the queue: ends the wait of a read
 
     DCB m_lastState;
     COMMTIMEOUTS m_timeouts;
