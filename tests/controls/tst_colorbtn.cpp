@@ -95,6 +95,20 @@ void sendMove(QWidget* widget, QPoint pos, Qt::MouseButtons buttons = Qt::NoButt
     QApplication::sendEvent(widget, &move);
 }
 
+// A button of the test size and colours, active, focused and hovered.
+ColorBtnLook activeLook(TButtonStyle style) {
+    ColorBtnLook look;
+    look.width = kW;
+    look.height = kH;
+    look.color = kFace;
+    look.frameColor = kFrame;
+    look.edgeHighlight = kHighlight;
+    look.edgeShadow = kShadow;
+    look.style = style;
+    look.active = look.focused = look.hovered = true;
+    return look;
+}
+
 // Ink: pixels that differ from the face colour.
 QList<QPoint> inkOf(const QImage& image, const QColor& face) {
     QList<QPoint> ink;
@@ -599,15 +613,7 @@ void TestColorBtn::scaledScreenDrawsPixelBlocks_data() {
 void TestColorBtn::scaledScreenDrawsPixelBlocks() {
     QFETCH(TButtonStyle, style);
     QFETCH(bool, pressed);
-    ColorBtnLook look;
-    look.width = kW;
-    look.height = kH;
-    look.color = kFace;
-    look.frameColor = kFrame;
-    look.edgeHighlight = kHighlight;
-    look.edgeShadow = kShadow;
-    look.style = style;
-    look.active = look.focused = look.hovered = true;
+    ColorBtnLook look = activeLook(style);
     look.pressed = pressed;
     const QImage single = PaintColorBtn(look, 1.0);
     const QImage doubled = PaintColorBtn(look, 2.0);
@@ -642,17 +648,9 @@ void TestColorBtn::exposedPartOnly() {
     QFETCH(qreal, ratio);
     QFETCH(QRect, exposed);
     QFETCH(QRect, shown);
-    ColorBtnLook look;
-    look.width = kW;
-    look.height = kH;
+    ColorBtnLook look = activeLook(style);
     look.font = testFont();
     look.text = QStringLiteral("Go");
-    look.color = kFace;
-    look.frameColor = kFrame;
-    look.edgeHighlight = kHighlight;
-    look.edgeShadow = kShadow;
-    look.style = style;
-    look.active = look.focused = look.hovered = true;
     const QImage whole = PaintColorBtn(look, ratio);
     const QImage part = PaintColorBtn(look, ratio, exposed);
     QCOMPARE(part.size(), shown.size() * ratio);
