@@ -70,13 +70,18 @@ int TCustomCommX::CharTime() const {
 }
 
 void TCustomCommX::CountOff(int bytes) {
+    bool wake = false;
     {
         std::lock_guard lock(m_countLock);
         m_pendingBytes = std::max(0, m_pendingBytes - bytes);
         if (m_pendingChunks > 0)
             --m_pendingChunks;
+        // A full queue's waiter is woken once half of it is done, to post a batch, instead
+        // of once per chunk; its 1 ms poll still sees every single chunk done.
+        wake = m_pendingChunks <= MaxPendingChunks / 2;
     }
-    m_countChanged.notify_all();
+    if (wake)
+        m_countChanged.notify_all();
 }
 
 bool TCustomCommX::PostChunk(std::vector<unsigned char>&& chunk) {

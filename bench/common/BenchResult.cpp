@@ -14,6 +14,15 @@ double Quantile(std::vector<double> samples, double q) {
     return samples[std::min(samples.size() - 1, std::size_t(rank))];
 }
 
+double PairedRatio(const std::vector<double>& ours, const std::vector<double>& baseline) {
+    std::vector<double> ratios;
+    for (std::size_t i = 0; i < std::min(ours.size(), baseline.size()); ++i) {
+        if (baseline[i] > 0)
+            ratios.push_back(ours[i] / baseline[i]);
+    }
+    return Median(ratios);
+}
+
 void Report(const Result& result) {
     std::printf("@bench\t%s\t%s\t%s\t%.3f\t%s\t%s\n", result.benchmark.c_str(),
                 result.ours.c_str(), result.baseline.c_str(), result.ratio,

@@ -14,6 +14,10 @@ inline double Median(const std::vector<double>& samples) {
     return Quantile(samples, 0.5);
 }
 
+// The median of ours[i] / baseline[i] over runs made side by side: a load on the machine
+// that comes and goes affects both of a pair alike.
+double PairedRatio(const std::vector<double>& ours, const std::vector<double>& baseline);
+
 // One row of the table. ours and baseline are the figures as shown, with units;
 // ratio is ours / baseline (or the measure the target is stated in).
 struct Result {
