@@ -13,7 +13,8 @@ public:
     void hidePopup() override;
 
 signals:
-    // The list has closed; the current index is the entry chosen, or the old one.
+    // The list has closed; the current index is the entry chosen, or the old one. Comes
+    // from the event loop, after the event that closed the list.
     void CloseUp();
 
 private:

@@ -408,6 +408,7 @@ void TestCommandButtons::pressDuringASlowExchangeRunsAfterIt() {
     // Select COM3 again now that the board is there.
     panel.editor->CommPort->showPopup();
     panel.editor->CommPort->hidePopup();
+    QCoreApplication::processEvents();
     QVERIFY(panel.main->CommX1->IsOpen());
 
     // While the first exchange waits for the board, two more presses arrive: the later

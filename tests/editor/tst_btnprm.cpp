@@ -6,6 +6,7 @@
 #include "MessageBoxRecorder.h"
 #include "PanelHost.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <QFile>
@@ -114,6 +115,7 @@ public:
         list->showPopup();
         list->setCurrentIndex(index);
         list->hidePopup();
+        QCoreApplication::processEvents();
     }
 
     QTemporaryDir dir;
@@ -295,9 +297,24 @@ void TestBtnPrm::closingThePortListSelectsTheLinkEveryTime() {
         editor.CommPort->showPopup();
         editor.CommPort->setCurrentIndex(index);
         editor.CommPort->hidePopup();
+        QCoreApplication::processEvents();
     }
     editor.CommPort->setEnabled(false);
+    QCoreApplication::processEvents();
     QCOMPARE(panel.linkCalls, QStringList({"reset", "3", "reset", "5"}));
+    // Enter in the dropped list closes it before the entry becomes the current one: the
+    // link selected is the entry chosen all the same. Escape keeps the old one.
+    editor.CommPort->setEnabled(true);
+    panel.linkCalls.clear();
+    for (Qt::Key closing : {Qt::Key_Return, Qt::Key_Escape}) {
+        editor.CommPort->showPopup();
+        QAbstractItemView* list = editor.CommPort->view();
+        QTest::keyClick(list, Qt::Key_Down);
+        QTest::keyClick(list, closing);
+        QTRY_COMPARE(editor.CommPort->view()->isVisible(), false);
+        QCoreApplication::processEvents();
+    }
+    QCOMPARE(panel.linkCalls, QStringList({"reset", "6", "reset", "6"}));
 }
 
 void TestBtnPrm::closingTheEditorSwitchesEditModeOff() {
@@ -647,6 +664,7 @@ void TestBtnPrm::colourAppliesOnlyWhenTheListCloses() {
     QCOMPARE(fixture.button->Color(), TColor(0x000000FF));
     editor.ColorCombo->showPopup();
     editor.ColorCombo->hidePopup();
+    QCoreApplication::processEvents();
     QCOMPARE(fixture.button->Color(), TColor(0x00800080));
 }
 
