@@ -28,7 +28,15 @@ inline QString Run(const QString& command, const QStringList& arguments) {
 inline bool Xdo(const QStringList& arguments) {
     QProcess process;
     process.start("xdotool", arguments);
-    return process.waitForFinished(10000) && process.exitCode() == 0;
+    const bool finished = process.waitForFinished(10000);
+    if (finished && process.exitCode() == 0)
+        return true;
+    qWarning("xdotool %s: %s", qPrintable(arguments.join(' ')),
+             finished ? process.readAllStandardError().constData() : "no answer in 10 s");
+    if (!finished)
+        process.kill();
+    process.waitForFinished(1000);
+    return false;
 }
 
 // The visible X window of the given exact title, polled until it is mapped.
@@ -57,6 +65,70 @@ inline bool WaitForWindowGone(const QString& title, int timeoutMs = 20000) {
         QTest::qWait(100);
     }
     return false;
+}
+
+// The program's visible windows (panel, editor, menus, lists, dialogs, boxes).
+inline QStringList VisibleWindows(const QString& windowClass = QStringLiteral("tapdeck")) {
+    return Run("xdotool", {"search", "--onlyvisible", "--class", windowClass})
+        .split('\n', Qt::SkipEmptyParts);
+}
+
+// Waits for a window that is not in `before` to be mapped, and returns it.
+inline QString WaitForNewWindow(const QStringList& before, int timeoutMs = 20000) {
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < timeoutMs) {
+        for (const QString& window : VisibleWindows()) {
+            if (!before.contains(window))
+                return window;
+        }
+        QTest::qWait(50);
+    }
+    return QString();
+}
+
+inline bool WaitForWindowUnmapped(const QString& window, int timeoutMs = 20000) {
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < timeoutMs) {
+        if (!VisibleWindows().contains(window))
+            return true;
+        QTest::qWait(50);
+    }
+    return false;
+}
+
+// Opens a popup (a context menu, a drop-down list) with a click on a window, which gets
+// the focus first, waits until it is on screen, walks it with the keys given and waits
+// until it has closed.
+inline bool ChooseFromPopup(const QString& window, QPoint at, int button,
+                            const QStringList& keys) {
+    // Without a window manager nothing gives a clicked window the focus, and a popup
+    // opened while the program is still settling who is active closes at once: the click
+    // is repeated until the popup stays on screen.
+    QString popup;
+    for (int attempt = 0; attempt < 5 && popup.isEmpty(); ++attempt) {
+        if (!Xdo({"windowfocus", "--sync", window}))
+            return false;
+        const QStringList before = VisibleWindows();
+        if (!Xdo({"mousemove", "--window", window, QString::number(at.x()),
+                  QString::number(at.y()), "click", QString::number(button)}))
+            return false;
+        popup = WaitForNewWindow(before, 2000);
+    }
+    if (popup.isEmpty()) {
+        qWarning("no popup after a click at %d,%d on %s", at.x(), at.y(), qPrintable(window));
+        return false;
+    }
+    QStringList command{"key", "--delay", "30"};
+    command << keys << "Return";
+    if (!Xdo(command))
+        return false;
+    if (!WaitForWindowUnmapped(popup)) {
+        qWarning("popup %s stayed open after %s", qPrintable(popup), qPrintable(keys.join(' ')));
+        return false;
+    }
+    return true;
 }
 
 inline QByteArray ReadAll(const QString& path) {
@@ -104,14 +176,18 @@ public:
                Xdo({"key", "Return"}) && WaitForWindowGone(caption);
     }
 
+    bool WaitForExit(int timeoutMs = 20000) {
+        return m_process.waitForFinished(timeoutMs) &&
+               m_process.exitStatus() == QProcess::NormalExit && m_process.exitCode() == 0;
+    }
+
     // Ends the program as the session does; it writes its settings file first. True
     // when it ended normally with status 0.
     bool Terminate() { return Signal(SIGTERM); }
     bool Signal(int signalNumber) {
         if (::kill(static_cast<pid_t>(m_process.processId()), signalNumber) != 0)
             return false;
-        return m_process.waitForFinished(20000) && m_process.exitStatus() == QProcess::NormalExit &&
-               m_process.exitCode() == 0;
+        return WaitForExit();
     }
 
 private:

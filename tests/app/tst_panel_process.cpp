@@ -79,7 +79,7 @@ void TestPanelProcess::pressesReachTheBoard() {
     QVERIFY(!window.isEmpty());
     QVERIFY(Xdo({"windowfocus", "--sync", window}));
     // The pointer over the button, so that a click lands on it.
-    QVERIFY(Xdo({"mousemove", "--window", window, "--sync", "50", "35"}));
+    QVERIFY(Xdo({"mousemove", "--window", window, "50", "35"}));
     QStringList command;
     for (const QStringList& action : actions)
         command << action;
@@ -101,7 +101,7 @@ void TestPanelProcess::clickReachesTheMotionEditor() {
     const QString window = WaitForWindow(Title);
     QVERIFY(!window.isEmpty());
     QVERIFY(Xdo({"windowfocus", "--sync", window}));
-    QVERIFY(Xdo({"mousemove", "--window", window, "--sync", "50", "35", "click", "1"}));
+    QVERIFY(Xdo({"mousemove", "--window", window, "50", "35", "click", "1"}));
     QVERIFY(editor.WaitForLines(1, 10000));
     QTest::qWait(300);
     QCOMPARE(editor.Lines(), QStringList{"Motion5 (4)"});
