@@ -78,6 +78,14 @@ struct Panel {
     TColorBtn* Button(int n) const {
         return main->FindCommandButton("CB_" + QString::number(n));
     }
+    // The command buttons in component order.
+    QStringList ButtonNames() const {
+        QStringList names;
+        for (QObject* component : main->Components())
+            if (IsCommandButton(component))
+                names << component->objectName();
+        return names;
+    }
     QList<int> Posted() const {
         QList<int> numbers;
         for (const Post& post : windows->Posts())
@@ -252,11 +260,7 @@ void TestCommandButtons::mouseDownSelectsRaisesAndGrabs() {
     QCOMPARE(panel.main->DragOrigin, origin);
     // Raised among its siblings; the component list is unchanged.
     QCOMPARE(panel.main->children().last(), target);
-    QStringList names;
-    for (QObject* component : panel.main->Components())
-        if (IsCommandButton(component))
-            names << component->objectName();
-    QCOMPARE(names, order);
+    QCOMPARE(panel.ButtonNames(), order);
 }
 
 void TestCommandButtons::rightPressDecidesWhatDeleteDeletes_data() {
@@ -277,11 +281,7 @@ void TestCommandButtons::rightPressDecidesWhatDeleteDeletes() {
     const QPoint at = onButton ? QPoint(5, 5) : QPoint(250, 150);
     SendMouse(target, QEvent::MouseButtonPress, Qt::RightButton, Qt::RightButton, at);
     panel.main->DeleteButton->trigger();
-    QStringList names;
-    for (QObject* component : panel.main->Components())
-        if (IsCommandButton(component))
-            names << component->objectName();
-    QCOMPARE(names, left);
+    QCOMPARE(panel.ButtonNames(), left);
 }
 
 void TestCommandButtons::dragWithTheMouseMovesOrSizes_data() {
