@@ -6,6 +6,7 @@
 #include "ColorBtn.h"
 #include "CommX.h"
 #include "MotionEditorLink.h"
+#include "PortRecovery.h"
 #include "SelectLink.h"
 
 #include <QMouseEvent>
@@ -34,8 +35,8 @@ void TCmdMain::ButtonMouseMove(TColorBtn* button, TShiftState shift, int x, int 
         if (!EditMode())
             return;
         const TDragZone zone = CursorZone(button->cursor().shape());
-        SetButtonGeometry(*button, DragStep(zone, button->geometry(), QPoint(x, y), DragOrigin,
-                                            size()));
+        SetButtonGeometry(*button,
+                          DragStep(zone, button->geometry(), QPoint(x, y), DragOrigin, size()));
         SelectedButtonName = button->objectName();
         if (m_editor)
             m_editor->ShowButtonProperties();
@@ -81,6 +82,8 @@ void TCmdMain::SendPress(TColorBtn& button) {
     const int number = button.Tag();
     const int link = m_editor ? m_editor->LinkIndex() : -1;
     if (link != MotionEditorLink) {
+        // An adapter unplugged under the link and plugged in again is taken up again here.
+        RecoverLostLink(*CommX1);
         // The user is told nothing when the board does not acknowledge.
         Cmd::SendPlayCommand(*CommX1, 1, 0, static_cast<unsigned char>(number));
         return;
@@ -93,7 +96,8 @@ void TCmdMain::DispatchShortcut(int keyCode) {
     const QList<QObject*> components = Components();
     for (auto it = components.crbegin(); it != components.crend(); ++it) {
         auto* button = qobject_cast<TColorBtn*>(*it);
-        if (button && IsCommandButton(button) && button->Param1() != NoShortcut && button->Param1() == keyCode)
+        if (button && IsCommandButton(button) && button->Param1() != NoShortcut &&
+            button->Param1() == keyCode)
             matching.append(button);
     }
     // A press lets the event loop run, and a button may go meanwhile.

@@ -23,14 +23,18 @@ void OpenPort(TCustomCommX& comm, int portNo) {
     comm.SetPortNo(portNo);
     comm.SetTimeOutReceive(Cmd::ReceiveTimeout);
     comm.Open();
+    StartLink(comm);
+}
+
+} // namespace
+
+void StartLink(TCustomCommX& comm) {
     // One pulse on DTR, with no pause between its edges.
     comm.SetDTR(true);
     comm.SetDTR(false);
     comm.PurgeReceive();
     comm.PurgeTrans();
 }
-
-} // namespace
 
 void SelectLink(TCustomCommX& comm, int index) {
     if (index == MotionEditorLink) {

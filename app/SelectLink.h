@@ -10,3 +10,7 @@ inline constexpr int MotionEditorLink = 0;
 // with the board's receive time-out, or reports that the port cannot be used and leaves
 // it closed.
 void SelectLink(TCustomCommX& comm, int index);
+
+// What follows every opening of a COM link, by the user's choice or after the device
+// came back: one DTR pulse, then both queues emptied.
+void StartLink(TCustomCommX& comm);

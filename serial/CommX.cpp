@@ -65,7 +65,18 @@ bool TCustomCommX::IsOpen() const {
 }
 
 bool TCustomCommX::DeviceGone() const {
-    return m_open && m_device->Gone();
+    return m_reopenWanted || (m_open && m_device->Gone());
+}
+
+bool TCustomCommX::Reopen() {
+    Close();
+    try {
+        Open();
+    } catch (const ECommError&) {
+        m_reopenWanted = true;
+        return false;
+    }
+    return true;
 }
 
 std::uint32_t TCustomCommX::Handle() const {
@@ -85,6 +96,7 @@ void TCustomCommX::Open() {
         Close();
         throw;
     }
+    m_reopenWanted = false;
 }
 
 void TCustomCommX::OpenConfigured() {
@@ -110,6 +122,7 @@ void TCustomCommX::OpenConfigured() {
 }
 
 void TCustomCommX::Close() {
+    m_reopenWanted = false;
     if (!m_open)
         return;
     SetDTR(false);

@@ -111,8 +111,15 @@ public:
     const TCommGoneEvent& OnDeviceGone() const { return m_onDeviceGone; }
     void SetOnDeviceGone(TCommGoneEvent handler) { m_onDeviceGone = std::move(handler); }
     // True while the port is open but its device has gone away: writes and reads then
-    // fail at once, until the port is closed and opened again.
+    // fail at once, until the port is closed and opened again. Also true after a Reopen
+    // that failed, until Open succeeds or the owner calls Close.
     bool DeviceGone() const;
+    // Closes the port and opens it again with the properties it holds: for a device that
+    // went away and came back under the same name (an adapter plugged in again). Raises
+    // nothing; false when the open failed (device still missing, or taken by another
+    // program meanwhile), the component then closed and DeviceGone() still true, so that
+    // a later Reopen tries again.
+    bool Reopen();
 
     // Small port operations; they do nothing on a closed port.
     void PurgeReceive();
@@ -180,6 +187,7 @@ private:
     int m_bufLenReceive = 2048;
     DCB m_dcb;
     bool m_open = false;
+    bool m_reopenWanted = false; // a Reopen failed; the owner still wants the port
     std::uint64_t m_openGeneration = 0;
 
     TCommReceiveEvent m_onReceive;
