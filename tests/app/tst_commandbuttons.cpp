@@ -106,6 +106,8 @@ void SendMouse(QWidget* widget, QEvent::Type type, Qt::MouseButton button,
 class TestCommandButtons : public QObject {
     Q_OBJECT
 private slots:
+    void newButtonsContinueTheNumbering_data();
+    void newButtonsContinueTheNumbering();
     void createdButtonKeepsInsideTheRightAndBottomEdges_data();
     void createdButtonKeepsInsideTheRightAndBottomEdges();
     void dragZones_data();
@@ -125,6 +127,35 @@ private slots:
     void keysTypedInTheEditorPressNothing();
     void pressDuringASlowExchangeRunsAfterIt();
 };
+
+void TestCommandButtons::newButtonsContinueTheNumbering_data() {
+    QTest::addColumn<int>("loaded");
+    QTest::addColumn<QString>("deleted"); // before the new one is made
+    QTest::addColumn<QString>("created");
+    QTest::newRow("empty panel") << 0 << "" << "CB_1";
+    QTest::newRow("after loading three") << 3 << "" << "CB_4";
+    QTest::newRow("deleting the last does not reuse its number") << 3 << "CB_3" << "CB_4";
+    QTest::newRow("deleting the first") << 3 << "CB_1" << "CB_4";
+}
+
+void TestCommandButtons::newButtonsContinueTheNumbering() {
+    QFETCH(int, loaded);
+    QFETCH(QString, deleted);
+    QFETCH(QString, created);
+    QList<StoredButton> stored;
+    for (int i = 0; i < loaded; ++i)
+        stored.append({10, 10 + 40 * i, 80, 30, -1, -1});
+    Panel panel(0, stored);
+    if (!deleted.isEmpty()) {
+        panel.main->SelectedButtonName = deleted;
+        panel.main->DeleteButton->trigger();
+        QVERIFY(!panel.ButtonNames().contains(deleted));
+    }
+    panel.main->CreateButton->trigger();
+    QCOMPARE(panel.ButtonNames().last(), created);
+    QCOMPARE(panel.main->FindCommandButton(created)->Caption(),
+             "Button" + created.mid(3));
+}
 
 void TestCommandButtons::createdButtonKeepsInsideTheRightAndBottomEdges_data() {
     QTest::addColumn<QPoint>("pointer"); // in the client area
