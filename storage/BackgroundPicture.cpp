@@ -67,19 +67,10 @@ std::optional<QByteArray> ReadPictureFile(const QString& fileName) {
 }
 
 std::optional<QImage> ReadBitmap(const QString& fileName) {
-    std::optional<QByteArray> bytes = ReadPictureFile(fileName);
-    if (!bytes || !HoldsAllRows(*bytes))
+    const std::optional<QByteArray> bytes = ReadPictureFile(fileName);
+    if (!bytes)
         return std::nullopt;
-    QBuffer buffer(&*bytes);
-    QImageReader reader(&buffer, "bmp");
-    reader.setDecideFormatFromContent(false);
-    const QSize size = reader.size();
-    if (!size.isValid() || qint64(size.width()) * size.height() > MaxPicturePixels)
-        return std::nullopt;
-    QImage image = reader.read();
-    if (image.isNull())
-        return std::nullopt;
-    return image;
+    return DecodeBitmap(*bytes);
 }
 
 std::optional<QImage> ReadJpeg(const QString& fileName) {
@@ -90,6 +81,22 @@ std::optional<QImage> ReadJpeg(const QString& fileName) {
 }
 
 } // namespace
+
+std::optional<QImage> DecodeBitmap(QByteArrayView bytes) {
+    if (!HoldsAllRows(bytes))
+        return std::nullopt;
+    QByteArray data = bytes.toByteArray();
+    QBuffer buffer(&data);
+    QImageReader reader(&buffer, "bmp");
+    reader.setDecideFormatFromContent(false);
+    const QSize size = reader.size();
+    if (!size.isValid() || qint64(size.width()) * size.height() > MaxPicturePixels)
+        return std::nullopt;
+    QImage image = reader.read();
+    if (image.isNull())
+        return std::nullopt;
+    return image;
+}
 
 QString PictureExtension(const QString& fileName) {
     const qsizetype slash = fileName.lastIndexOf(QLatin1Char('/'));

@@ -290,9 +290,21 @@ QString IniDocument::toText() const {
 
 QByteArray IniDocument::toBytes() const {
     const QString text = toText();
-    if (std::optional<QByteArray> cp932 = EncodeCp932(text))
+    // A kept byte written beside another can pair up with it into one character when
+    // read back (a CP932 lead byte before "]" or "="), changing sections and keys. An
+    // encoding is used only when it reads back as the same text.
+    std::optional<QByteArray> cp932 = EncodeCp932(text);
+    if (cp932 && DecodeCp932(*cp932) == text)
         return *std::move(cp932);
-    return Utf8Bom + EncodeUtf8KeepingBytes(text);
+    const QByteArray utf8 = EncodeUtf8KeepingBytes(text);
+    if (DecodeUtf8KeepingBytes(utf8) == text)
+        return Utf8Bom + utf8;
+    // Bytes that no encoding keeps apart become U+FFFD: the file stays well-formed.
+    QString replaced = text;
+    for (QChar& c : replaced)
+        if (IsEscapedByte(c))
+            c = QChar::ReplacementCharacter;
+    return Utf8Bom + replaced.toUtf8();
 }
 
 qsizetype IniDocument::findSection(QStringView section) const {

@@ -1,5 +1,6 @@
 #include "PanelLayout.h"
 
+#include "IniDocument.h"
 #include "IniFile.h"
 
 #include <algorithm>
@@ -13,6 +14,17 @@ constexpr int DefaultHeight = 240;
 
 QString ButtonSection(int number) {
     return QStringLiteral("Button") + QString::number(number);
+}
+
+QString ClampedCaption(QString caption) {
+    if (caption.size() <= MaxLayoutCaption)
+        return caption;
+    qsizetype length = MaxLayoutCaption;
+    // Never half a surrogate pair, which no file encoding could write.
+    if (caption[length - 1].isHighSurrogate())
+        --length;
+    // Trimmed as a load would trim it, so that a save and a load give it back unchanged.
+    return TrimIniText(QStringView(caption).first(length)).toString();
 }
 
 void WriteButton(IniDocument& doc, int number, const PanelButton& button) {
@@ -32,7 +44,7 @@ PanelButton ReadButton(const IniDocument& doc, int number) {
     const qsizetype section = doc.findSection(name);
     const PanelButton defaults;
     PanelButton button;
-    button.caption = doc.readString(section, u"Caption", name);
+    button.caption = ClampedCaption(doc.readString(section, u"Caption", name));
     button.top = doc.readInteger(section, u"Top", defaults.top);
     button.left = doc.readInteger(section, u"Left", defaults.left);
     button.width = doc.readInteger(section, u"Width", defaults.width);
@@ -46,24 +58,28 @@ PanelButton ReadButton(const IniDocument& doc, int number) {
 
 } // namespace
 
+void WriteLayoutDocument(IniDocument& doc, const PanelLayout& layout) {
+    doc.clear();
+    doc.writeInteger(FormSection, QStringLiteral("Comm"), layout.comm);
+    doc.writeString(FormSection, QStringLiteral("Caption"), layout.caption);
+    doc.writeInteger(FormSection, QStringLiteral("Top"), layout.top);
+    doc.writeInteger(FormSection, QStringLiteral("Left"), layout.left);
+    doc.writeInteger(FormSection, QStringLiteral("Width"), layout.width);
+    doc.writeInteger(FormSection, QStringLiteral("Height"), layout.height);
+    doc.writeInteger(FormSection, QStringLiteral("Color"), layout.color);
+    doc.writeString(FormSection, QStringLiteral("BmpFile"), layout.backgroundFile);
+    // Walk from the last component to the first: Button1 is the newest button.
+    int counter = 0;
+    for (auto it = layout.buttons.rbegin(); it != layout.buttons.rend(); ++it)
+        WriteButton(doc, ++counter, *it);
+    doc.writeInteger(FormSection, QStringLiteral("Button"), counter);
+}
+
 bool SaveLayout(const QString& fileName, const PanelLayout& layout) {
     std::optional<IniDocument> doc = OpenIniDocument(fileName);
     if (!doc)
         return false;
-    doc->clear();
-    doc->writeInteger(FormSection, QStringLiteral("Comm"), layout.comm);
-    doc->writeString(FormSection, QStringLiteral("Caption"), layout.caption);
-    doc->writeInteger(FormSection, QStringLiteral("Top"), layout.top);
-    doc->writeInteger(FormSection, QStringLiteral("Left"), layout.left);
-    doc->writeInteger(FormSection, QStringLiteral("Width"), layout.width);
-    doc->writeInteger(FormSection, QStringLiteral("Height"), layout.height);
-    doc->writeInteger(FormSection, QStringLiteral("Color"), layout.color);
-    doc->writeString(FormSection, QStringLiteral("BmpFile"), layout.backgroundFile);
-    // Walk from the last component to the first: Button1 is the newest button.
-    int counter = 0;
-    for (auto it = layout.buttons.rbegin(); it != layout.buttons.rend(); ++it)
-        WriteButton(*doc, ++counter, *it);
-    doc->writeInteger(FormSection, QStringLiteral("Button"), counter);
+    WriteLayoutDocument(*doc, layout);
     if (!WriteIniDocument(fileName, *doc)) {
         ShowCannotSaveMessage();
         return false;
@@ -71,26 +87,31 @@ bool SaveLayout(const QString& fileName, const PanelLayout& layout) {
     return true;
 }
 
-std::optional<PanelLayout> LoadLayout(const QString& fileName, QSize screenSize) {
-    const std::optional<IniDocument> doc = OpenIniDocument(fileName);
-    if (!doc)
-        return std::nullopt;
+PanelLayout LayoutFromDocument(const IniDocument& doc, QSize screenSize) {
     PanelLayout layout;
-    layout.caption = doc->readString(FormSection, u"Caption", DefaultCaption);
-    layout.width = doc->readInteger(FormSection, u"Width", DefaultWidth);
-    layout.height = doc->readInteger(FormSection, u"Height", DefaultHeight);
-    layout.top = doc->readInteger(FormSection, u"Top", (screenSize.height() - DefaultHeight) / 2);
-    layout.left = doc->readInteger(FormSection, u"Left", (screenSize.width() - DefaultWidth) / 2);
-    layout.color = doc->readInteger(FormSection, u"Color", clBtnFace);
-    layout.backgroundFile = doc->readString(FormSection, u"BmpFile", QString());
+    const qsizetype form = doc.findSection(FormSection);
+    layout.caption = ClampedCaption(doc.readString(form, u"Caption", DefaultCaption));
+    layout.width = doc.readInteger(form, u"Width", DefaultWidth);
+    layout.height = doc.readInteger(form, u"Height", DefaultHeight);
+    layout.top = doc.readInteger(form, u"Top", (screenSize.height() - DefaultHeight) / 2);
+    layout.left = doc.readInteger(form, u"Left", (screenSize.width() - DefaultWidth) / 2);
+    layout.color = doc.readInteger(form, u"Color", clBtnFace);
+    layout.backgroundFile = doc.readString(form, u"BmpFile", QString());
     // A corrupt count must not create an unbounded number of buttons.
-    const int count = std::min(doc->readInteger(FormSection, u"Button", 0), MaxLayoutButtons);
+    const int count = std::min(doc.readInteger(form, u"Button", 0), MaxLayoutButtons);
     layout.buttonCounter = count;
     if (count > 0)
         layout.buttons.reserve(static_cast<size_t>(count));
     for (int number = count; number >= 1; --number)
-        layout.buttons.push_back(ReadButton(*doc, number));
+        layout.buttons.push_back(ReadButton(doc, number));
     return layout;
+}
+
+std::optional<PanelLayout> LoadLayout(const QString& fileName, QSize screenSize) {
+    const std::optional<IniDocument> doc = OpenIniDocument(fileName);
+    if (!doc)
+        return std::nullopt;
+    return LayoutFromDocument(*doc, screenSize);
 }
 
 std::optional<int> LoadPortChoice(const QString& fileName) {

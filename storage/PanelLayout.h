@@ -7,6 +7,7 @@
 #include <optional>
 #include <vector>
 
+class IniDocument;
 class QImage;
 
 // One command button as stored in a layout or settings file.
@@ -59,6 +60,10 @@ struct PanelLayout {
 // A corrupt button count never creates more buttons than this.
 inline constexpr int MaxLayoutButtons = 10000;
 
+// Captions longer than this many UTF-16 units are cut when loaded: a window system
+// chokes on a title of megabytes, and no panel shows more.
+inline constexpr qsizetype MaxLayoutCaption = 4096;
+
 // File name of the settings file, kept beside the executable.
 inline constexpr const char* SettingsFileName = "Vodazevivuzo3.ini";
 
@@ -74,6 +79,11 @@ bool SaveLayout(const QString& fileName, const PanelLayout& layout);
 // the place cannot be written: the error box has been shown, nothing was read, and the
 // caller keeps its panel as it is.
 std::optional<PanelLayout> LoadLayout(const QString& fileName, QSize screenSize);
+
+// The same conversions on a document in memory, for callers that hold the bytes.
+// WriteLayoutDocument replaces the document's whole content.
+PanelLayout LayoutFromDocument(const IniDocument& doc, QSize screenSize);
+void WriteLayoutDocument(IniDocument& doc, const PanelLayout& layout);
 
 // The stored link choice: [Form] "Comm", default 0, returned as read (the caller
 // treats values outside 0-30 as no selection). Returns nullopt, after the error box,

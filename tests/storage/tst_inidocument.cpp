@@ -29,6 +29,8 @@ private slots:
     void manyNames_data();
     void manyNames();
     void normalFormIsStable();
+    void keptBytesStayApart_data();
+    void keptBytesStayApart();
 };
 
 static QByteArray Fixture(const char* name) {
@@ -414,6 +416,44 @@ void TestIniDocument::normalFormIsStable() {
         QCOMPARE(second.toText(), first.toText());
         QCOMPARE(second.toBytes(), written);
     }
+}
+
+void TestIniDocument::keptBytesStayApart_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("section");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("value");
+    QFile found(QStringLiteral(TAPDECK_TEST_DATA "/storage/fuzz_lead_byte_before_bracket.vmd"));
+    QVERIFY(found.open(QIODevice::ReadOnly));
+    QTest::newRow("found by the fuzzer") << found.readAll() << "Form"
+                                         << "Button"
+                                         << "-4";
+    // A CP932 lead byte kept alone, then a blank that the write drops.
+    QTest::newRow("lead byte before ]")
+        << QByteArray("[A\x92 ]\r\nk=1\r\n") << QString(QStringLiteral("A") + QChar(0xDC92)) << "k"
+        << "1";
+    QTest::newRow("lead byte before =") << QByteArray("[S]\r\nA\x92 =1\r\n") << "S"
+                                        << QString(QStringLiteral("A") + QChar(0xDC92)) << "1";
+    QTest::newRow("lead byte before =, UTF-8 file")
+        << QByteArray("\xef\xbb\xbf[S]\r\nA\x92 =1\r\n") << "S"
+        << QString(QStringLiteral("A") + QChar(0xDC92)) << "1";
+}
+
+// A kept byte that the write puts beside "]" or "=" must not pair up with it when read
+// back, which would turn the section or the key into something else.
+void TestIniDocument::keptBytesStayApart() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, section);
+    QFETCH(QString, key);
+    QFETCH(QString, value);
+    const IniDocument first = IniDocument::fromBytes(bytes);
+    QCOMPARE(first.readString(section, key, QStringLiteral("missing")), value);
+    const QByteArray written = first.toBytes();
+    const IniDocument second = IniDocument::fromBytes(written);
+    QCOMPARE(second.sectionCount(), first.sectionCount());
+    QCOMPARE(second.toText(), first.toText());
+    QCOMPARE(second.readString(section, key, QStringLiteral("missing")), value);
+    QCOMPARE(second.toBytes(), written);
 }
 
 QTEST_APPLESS_MAIN(TestIniDocument)

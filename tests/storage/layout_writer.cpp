@@ -1,0 +1,45 @@
+// Saves layouts for the file safety tests, in a process of its own so that a test can
+// kill it or limit its file size:
+//   layout_writer loop <file>           saves WriterLayout(0) and (1) in turn for ever,
+//                                       printing "saved" once the first save is done
+//   layout_writer limited <file> <max>  one save of WriterLayout(1) with files limited to
+//                                       max bytes; prints each box shown; exit 0 when saved
+#include "MessageBoxRecorder.h"
+#include "WriterLayouts.h"
+
+#include <QCoreApplication>
+#include <QStringList>
+
+#include <csignal>
+#include <cstdio>
+
+#include <sys/resource.h>
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    MessageBoxRecorder boxes;
+    const QString file = args.value(2);
+    if (args.value(1) == QLatin1String("loop")) {
+        for (int i = 0;; ++i) {
+            if (!SaveLayout(file, WriterLayout(i % 2)))
+                return 2;
+            if (i == 0) {
+                std::puts("saved");
+                std::fflush(stdout);
+            }
+        }
+    }
+    if (args.value(1) == QLatin1String("limited")) {
+        const rlim_t max = args.value(3).toULongLong();
+        const rlimit limit{max, max};
+        // A write past the limit then fails with EFBIG instead of ending the process.
+        if (std::signal(SIGXFSZ, SIG_IGN) == SIG_ERR || ::setrlimit(RLIMIT_FSIZE, &limit) != 0)
+            return 3;
+        const bool saved = SaveLayout(file, WriterLayout(1));
+        for (const MessageBoxRequest& box : boxes.records())
+            std::printf("box %d %s\n", int(box.kind), box.text.toUtf8().constData());
+        return saved ? 0 : 1;
+    }
+    return 4;
+}
