@@ -6,15 +6,12 @@
 #include "CommPortPath.h"
 #include "CommX.h"
 #include "MessageBoxRecorder.h"
+#include "ReplugCases.h"
 #include "SimulatorProcess.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
-
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
 
 namespace {
 
@@ -61,11 +58,7 @@ private slots:
 };
 
 void TestPortRecovery::pressAfterReplug_data() {
-    QTest::addColumn<bool>("boardBack");    // a board is there at the first press after
-    QTest::addColumn<bool>("takenByOther"); // another program holds the port at first
-    QTest::newRow("plugged in again") << true << false;
-    QTest::newRow("pressed while still unplugged") << false << false;
-    QTest::newRow("taken by another program meanwhile") << true << true;
+    AddReplugRows();
 }
 
 void TestPortRecovery::pressAfterReplug() {
@@ -90,22 +83,20 @@ void TestPortRecovery::pressAfterReplug() {
     SimulatorProcess second;
     if (boardBack)
         QVERIFY2(second.Start(panel.dir.path(), Port), qPrintable(second.ErrorString()));
-    int other = -1;
+    std::unique_ptr<TOtherOpener> other;
     if (takenByOther) {
-        other = ::open(QFile::encodeName(second.LinkPath()).constData(),
-                       O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-        QVERIFY(other >= 0);
-        QCOMPARE(::flock(other, LOCK_EX | LOCK_NB), 0);
+        other = std::make_unique<TOtherOpener>(second.LinkPath());
+        QVERIFY(other->Holds());
     }
     if (!boardBack || takenByOther) {
         panel.Press();
         QVERIFY(!comm.IsOpen());
         if (takenByOther) {
             // Left to the other program, and the board heard nothing.
-            QCOMPARE(::flock(other, LOCK_EX | LOCK_NB), 0);
+            QVERIFY(other->Holds());
             QTest::qWait(100);
             QCOMPARE(second.Traffic(), QStringList());
-            ::close(other);
+            other->Release();
         } else {
             QVERIFY2(second.Start(panel.dir.path(), Port), qPrintable(second.ErrorString()));
         }

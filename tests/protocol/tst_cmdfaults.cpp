@@ -2,13 +2,10 @@
 // stops), and long runs of presses that must leave nothing behind.
 #include "Cmd.h"
 #include "CommX.h"
-#include "FakeCommDevice.h"
-#include "SimulatorProcess.h"
-#include "TermiosCommDevice.h"
+#include "FakeBytes.h"
 
 #include <QDir>
 #include <QElapsedTimer>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <atomic>
@@ -17,16 +14,6 @@
 #include <utility>
 
 namespace {
-
-using Bytes = TFakeCommDevice::Bytes;
-
-Bytes ToBytes(const QByteArray& bytes) {
-    return Bytes(bytes.begin(), bytes.end());
-}
-
-QByteArray FromBytes(const Bytes& bytes) {
-    return QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
-}
 
 QByteArray PlayCommand(int number) {
     QByteArray command;
@@ -99,7 +86,6 @@ class TestCmdFaults : public QObject {
 private slots:
     void misbehavingBoard_data();
     void misbehavingBoard();
-    void manyPressesLeaveNothingBehind_data();
     void manyPressesLeaveNothingBehind();
 };
 
@@ -174,38 +160,17 @@ void TestCmdFaults::misbehavingBoard() {
     comm.Close();
 }
 
-void TestCmdFaults::manyPressesLeaveNothingBehind_data() {
-    QTest::addColumn<bool>("simulator");
-    QTest::addColumn<int>("presses");
-    QTest::newRow("fake device") << false << 10000;
-    QTest::newRow("board simulator") << true << 1000;
-}
-
-// Long runs of presses: every one acknowledged, the transmit counters back at 0, and
-// once the port is closed no descriptor or thread is left (leaks are the leak
+// Ten thousand presses in a row: every one acknowledged, the transmit counters back at 0,
+// and once the port is closed no descriptor or thread is left (leaks are the leak
 // checker's).
 void TestCmdFaults::manyPressesLeaveNothingBehind() {
-    QFETCH(bool, simulator);
-    QFETCH(int, presses);
-    QTemporaryDir dir;
-    SimulatorProcess board;
-    std::unique_ptr<ICommDevice> device;
-    TFakeCommDevice* fake = nullptr;
-    if (simulator) {
-        QVERIFY2(board.Start(dir.path(), 2), qPrintable(board.ErrorString()));
-        device = std::make_unique<TTermiosCommDevice>(dir.path().toStdString());
-    } else {
-        auto own = std::make_unique<TFakeCommDevice>();
-        fake = own.get();
-        fake->SetReply([](const Bytes& written) {
-            return written == Bytes{Cmd::ProbeByte} ? Bytes{Cmd::ProbeByte} : Bytes{0x06};
-        });
-        device = std::move(own);
-    }
+    constexpr int Presses = 10000;
+    auto device = std::make_unique<TFakeCommDevice>();
+    TFakeCommDevice* fake = device.get();
+    fake->SetReply([](const Bytes& written) {
+        return written == Bytes{Cmd::ProbeByte} ? Bytes{Cmd::ProbeByte} : Bytes{0x06};
+    });
     TCommX comm(nullptr, std::move(device));
-    comm.SetFlowCtrl(cfcNone);
-    comm.SetBitRate(115200);
-    comm.SetPortNo(2);
     comm.SetTimeOutReceive(Cmd::ReceiveTimeout);
     const int fdsBefore = CountEntries("/proc/self/fd");
     const int tasksBefore = CountEntries("/proc/self/task");
@@ -213,13 +178,12 @@ void TestCmdFaults::manyPressesLeaveNothingBehind() {
     comm.Open();
     QVERIFY(comm.IsOpen());
     int acknowledged = 0;
-    for (int press = 0; press < presses; ++press)
+    for (int press = 0; press < Presses; ++press)
         acknowledged += Cmd::SendPlayCommand(comm, 1, 0, static_cast<unsigned char>(press % 85));
-    QCOMPARE(acknowledged, presses);
+    QCOMPARE(acknowledged, Presses);
     QTRY_COMPARE(comm.PendingChunks(), 0);
     QCOMPARE(comm.PendingBytes(), 0);
-    if (fake)
-        QCOMPARE(fake->Written().size(), std::size_t(presses) * 5);
+    QCOMPARE(fake->Written().size(), std::size_t(Presses) * 5);
     comm.Close();
     QCOMPARE(CountEntries("/proc/self/fd"), fdsBefore);
     QCOMPARE(CountEntries("/proc/self/task"), tasksBefore);

@@ -1,25 +1,11 @@
 // The order of the exchange's calls on the serial component, on a scripted fake device.
 #include "Cmd.h"
 #include "CommX.h"
-#include "FakeCommDevice.h"
+#include "FakeBytes.h"
 
 #include <QTest>
 
 #include <memory>
-
-namespace {
-
-using Bytes = TFakeCommDevice::Bytes;
-
-Bytes ToBytes(const QByteArray& bytes) {
-    return Bytes(bytes.begin(), bytes.end());
-}
-
-QByteArray FromBytes(const Bytes& bytes) {
-    return QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
-}
-
-} // namespace
 
 class TestCmdOrder : public QObject {
     Q_OBJECT

@@ -3,6 +3,7 @@
 #include "Cmd.h"
 #include "CommX.h"
 #include "FakePort.h"
+#include "ReplugCases.h"
 #include "SimulatorProcess.h"
 #include "TermiosCommDevice.h"
 
@@ -10,10 +11,7 @@
 #include <QTest>
 
 #include <cstring>
-#include <fcntl.h>
-#include <sys/file.h>
 #include <termios.h>
-#include <unistd.h>
 
 namespace {
 
@@ -101,11 +99,7 @@ void TstCommXReopen::reopenOnFakeDevice() {
 }
 
 void TstCommXReopen::reopenAfterReplug_data() {
-    QTest::addColumn<bool>("boardBack");    // a board is there at the first try
-    QTest::addColumn<bool>("takenByOther"); // another program holds the port at first
-    QTest::newRow("plugged in again") << true << false;
-    QTest::newRow("still unplugged at first") << false << false;
-    QTest::newRow("taken by another program at first") << true << true;
+    AddReplugRows();
 }
 
 // The simulator links ports/COMn to its pseudo-terminal; stopping it removes the link and
@@ -128,12 +122,10 @@ void TstCommXReopen::reopenAfterReplug() {
     SimulatorProcess second;
     if (boardBack)
         QVERIFY2(second.Start(dir.path(), BoardPort), qPrintable(second.ErrorString()));
-    int other = -1;
+    std::unique_ptr<TOtherOpener> other;
     if (takenByOther) {
-        other = ::open(QFile::encodeName(second.LinkPath()).constData(),
-                       O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-        QVERIFY(other >= 0);
-        QCOMPARE(::flock(other, LOCK_EX | LOCK_NB), 0);
+        other = std::make_unique<TOtherOpener>(second.LinkPath());
+        QVERIFY(other->Holds());
     }
     if (!takenByOther && boardBack) {
         QVERIFY(comm.Reopen());
@@ -144,9 +136,9 @@ void TstCommXReopen::reopenAfterReplug() {
         QVERIFY(!Cmd::SendPlayCommand(comm, 1, 0, 2));
         if (takenByOther) {
             // Not forced: the other program keeps the port, and the board heard nothing.
-            QCOMPARE(::flock(other, LOCK_EX | LOCK_NB), 0);
+            QVERIFY(other->Holds());
             QCOMPARE(second.Traffic(), QStringList());
-            ::close(other);
+            other->Release();
         } else {
             QVERIFY2(second.Start(dir.path(), BoardPort), qPrintable(second.ErrorString()));
         }
