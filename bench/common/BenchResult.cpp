@@ -24,8 +24,9 @@ double PairedRatio(const std::vector<double>& ours, const std::vector<double>& b
 }
 
 void Report(const Result& result) {
-    std::printf("@bench\t%s\t%s\t%s\t%.3f\t%s\t%s\n", result.benchmark.c_str(),
-                result.ours.c_str(), result.baseline.c_str(), result.ratio,
+    const std::string ratio = result.ratio >= 0 ? Format("%.2f", result.ratio) : "-";
+    std::printf("@bench\t%s\t%s\t%s\t%s\t%s\t%s\n", result.benchmark.c_str(),
+                result.ours.c_str(), result.baseline.c_str(), ratio.c_str(),
                 result.target.c_str(), result.met ? "met" : "NOT met");
     std::fflush(stdout);
 }

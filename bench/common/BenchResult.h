@@ -19,7 +19,7 @@ inline double Median(const std::vector<double>& samples) {
 double PairedRatio(const std::vector<double>& ours, const std::vector<double>& baseline);
 
 // One row of the table. ours and baseline are the figures as shown, with units;
-// ratio is ours / baseline (or the measure the target is stated in).
+// ratio is ours / baseline, negative (shown as "-") where there is no baseline.
 struct Result {
     std::string benchmark;
     std::string ours;

@@ -5,6 +5,7 @@
 // --diagnose adds a third series that writes with blocking device writes on the calling
 // thread and never involves the transmit worker, as a reference for the component's own
 // send path (which hands an idle line its bytes at once and queues only the rest).
+#include "BenchResult.h"
 #include "Cmd.h"
 #include "CommX.h"
 #include "SimulatorProcess.h"
@@ -108,20 +109,15 @@ struct Figures {
     double max = 0;
 };
 
-Figures Summarise(std::vector<double> micros) {
-    std::sort(micros.begin(), micros.end());
+Figures Summarise(const std::vector<double>& micros) {
     Figures figures;
-    auto at = [&](double q) {
-        return micros[std::min(micros.size() - 1,
-                               std::size_t(q * double(micros.size() - 1) + 0.5))];
-    };
-    figures.p50 = at(0.50);
-    figures.p99 = at(0.99);
+    figures.p50 = bench::Median(micros);
+    figures.p99 = bench::Quantile(micros, 0.99);
     double sum = 0;
     for (double value : micros)
         sum += value;
-    figures.mean = sum / double(micros.size());
-    figures.max = micros.back();
+    figures.mean = micros.empty() ? 0 : sum / double(micros.size());
+    figures.max = bench::Quantile(micros, 1);
     return figures;
 }
 
@@ -216,6 +212,10 @@ int main(int argc, char** argv) {
     const double ratio = a.p50 / b.p50;
     std::printf("ratio SendPlayCommand / plain: p50 %.2f, p99 %.2f (target: p50 within 1.5): %s\n",
                 ratio, a.p99 / b.p99, ratio <= 1.5 ? "met" : "NOT met");
+    bench::Report({"press round trip, " + std::to_string(count) + " presses",
+                   bench::Format("p50 %.0f us, p99 %.0f us", a.p50, a.p99),
+                   bench::Format("p50 %.0f us, p99 %.0f us", b.p50, b.p99), ratio,
+                   "p50 <= 1.5x", ratio <= 1.5});
     if (diagnose)
         std::printf("ratio with blocking writes instead: p50 %.2f\n",
                     Summarise(diagnostic.micros).p50 / b.p50);
