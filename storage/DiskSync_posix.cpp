@@ -1,6 +1,10 @@
 #include "DiskSync.h"
 
+#include <QFile>
 #include <QFileDevice>
+#include <QString>
+
+#include <fcntl.h>
 
 #include <unistd.h>
 
@@ -9,4 +13,13 @@ bool SyncToDisk(QFileDevice& file) {
         return false;
     const int fd = file.handle();
     return fd >= 0 && ::fsync(fd) == 0;
+}
+
+bool SyncFolderToDisk(const QString& folder) {
+    const int fd =
+        ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool synced = ::fsync(fd) == 0;
+    return ::close(fd) == 0 && synced;
 }

@@ -83,8 +83,14 @@ QString DecodeUtf8KeepingBytes(QByteArrayView bytes) {
             ++at;
             continue;
         }
-        const char32_t code[1] = {c.code};
-        text.append(QString::fromUcs4(code, 1));
+        // Not QString::fromUcs4, which drops a U+FEFF as a byte-order mark: the
+        // characters on either side of it would then meet.
+        if (QChar::requiresSurrogates(c.code)) {
+            text.append(QChar(QChar::highSurrogate(c.code)));
+            text.append(QChar(QChar::lowSurrogate(c.code)));
+        } else {
+            text.append(QChar(char16_t(c.code)));
+        }
         at += c.length;
     }
     return text;

@@ -71,7 +71,12 @@ bool WriteIniDocument(const QString& fileName, const IniDocument& document) {
         file.cancelWriting();
         return false;
     }
-    return file.commit();
+    if (!file.commit())
+        return false;
+    // The new content is in place either way; this only makes the rename itself
+    // outlive a power cut, so its failure changes nothing the caller could act on.
+    SyncFolderToDisk(TargetOf(fileName).absolutePath());
+    return true;
 }
 
 std::optional<IniDocument> OpenIniDocument(const QString& fileName) {

@@ -428,6 +428,15 @@ void TestIniDocument::keptBytesStayApart_data() {
     QTest::newRow("found by the fuzzer") << found.readAll() << "Form"
                                          << "Button"
                                          << "-4";
+    QFile bom(QStringLiteral(TAPDECK_TEST_DATA "/storage/fuzz_bom_between_stray_bytes.vmd"));
+    QVERIFY(bom.open(QIODevice::ReadOnly));
+    QTest::newRow("found by the fuzzer: U+FEFF between stray bytes")
+        << bom.readAll() << "Vorm"
+        << "Lone" << QString(QStringLiteral("a") + QChar(0xDC82) + "b");
+    // A U+FEFF inside the text is a character like any other, not a byte-order mark.
+    QTest::newRow("U+FEFF between stray bytes")
+        << QByteArray("\xef\xbb\xbf[S]\r\nk=\xc4\xef\xbb\xbf\xa0\r\n") << "S"
+        << "k" << QString(QString(QChar(0xDCC4)) + QChar(0xFEFF) + QChar(0xDCA0));
     // A CP932 lead byte kept alone, then a blank that the write drops.
     QTest::newRow("lead byte before ]")
         << QByteArray("[A\x92 ]\r\nk=1\r\n") << QString(QStringLiteral("A") + QChar(0xDC92)) << "k"
