@@ -2,15 +2,20 @@
 # runs every test (plain, AddressSanitizer+UBSan, ThreadSanitizer for the serial line).
 PACKAGES := cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev \
             libjpeg-dev libx11-dev libxcb1-dev qt6-translations-l10n xvfb xauth xdotool x11-utils fonts-ipafont-gothic
+# Only the fuzz targets need clang and its libFuzzer runtime.
+FUZZ_PACKAGES := clang libclang-rt-14-dev
+# How long `make fuzz` runs each fuzzer; `make test` runs each for 20 seconds.
+FUZZ_SECONDS := 600
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 CMAKE_FLAGS := -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 XVFB := xvfb-run -a -s "-screen 0 1280x1024x24"
 CTEST := ctest --output-on-failure
 
-.PHONY: run panel test bench deps build build-asan build-tsan
+.PHONY: run panel test bench deps deps-fuzz build build-asan build-tsan build-fuzz fuzz fuzz-short
 
-deps:
-	@missing=""; for p in $(PACKAGES); do \
+# Installs the Debian packages of $(1) that are missing.
+define install_missing
+	@missing=""; for p in $(1); do \
 	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "ok installed" || missing="$$missing $$p"; \
 	done; \
 	if [ -n "$$missing" ]; then \
@@ -18,6 +23,13 @@ deps:
 	  $(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get update -qq && \
 	  $(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $$missing; \
 	fi
+endef
+
+deps:
+	$(call install_missing,$(PACKAGES))
+
+deps-fuzz:
+	$(call install_missing,$(FUZZ_PACKAGES))
 
 build: deps
 	cmake -S . -B build $(CMAKE_FLAGS)
@@ -31,6 +43,17 @@ build-tsan: deps
 	cmake -S . -B build-tsan $(CMAKE_FLAGS) -DSANITIZE=thread
 	cmake --build build-tsan
 
+# libFuzzer targets: clang with AddressSanitizer and UBSan, in a tree of their own.
+build-fuzz: deps deps-fuzz
+	CC=clang CXX=clang++ cmake -S . -B build-fuzz $(CMAKE_FLAGS) -DTAPDECK_FUZZ=ON
+	cmake --build build-fuzz
+
+fuzz: build-fuzz
+	fuzz/run_fuzzers.sh build-fuzz $(FUZZ_SECONDS)
+
+fuzz-short: build-fuzz
+	fuzz/run_fuzzers.sh build-fuzz 20
+
 # The demo: the panel with a sample layout in build/demo, the board simulator on its COM1
 # and the motion editor stand-in. Works without a robot.
 run: build
@@ -40,7 +63,7 @@ run: build
 panel: build
 	exec build/app/tapdeck
 
-test: build build-asan build-tsan
+test: build build-asan build-tsan fuzz-short
 	$(XVFB) $(CTEST) --test-dir build-tsan
 	$(XVFB) $(CTEST) --test-dir build-asan
 	$(XVFB) $(CTEST) --test-dir build
