@@ -185,7 +185,9 @@ public:
     // when it ended normally with status 0.
     bool Terminate() { return Signal(SIGTERM); }
     bool Signal(int signalNumber) {
-        if (::kill(static_cast<pid_t>(m_process.processId()), signalNumber) != 0)
+        // Never pid 0: that would signal the test's own process group.
+        const qint64 pid = m_process.processId();
+        if (pid <= 0 || ::kill(static_cast<pid_t>(pid), signalNumber) != 0)
             return false;
         return WaitForExit();
     }
