@@ -14,7 +14,11 @@ TColorBtn::TColorBtn(QWidget* owner) : QPushButton(owner) {
     connect(qApp, &QApplication::focusChanged, this, &TColorBtn::FocusChanged);
 }
 
-TColorBtn::~TColorBtn() = default;
+// A focused button loses the focus in QWidget's destructor, when it is no colour button
+// any more: the focus notification must not reach it then.
+TColorBtn::~TColorBtn() {
+    disconnect(qApp, &QApplication::focusChanged, this, &TColorBtn::FocusChanged);
+}
 
 template <typename T> void TColorBtn::Assign(T& field, const T& value) {
     if (field == value)
