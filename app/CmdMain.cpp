@@ -10,6 +10,7 @@
 #include "PanelLayout.h"
 #include "SelectLink.h"
 #include "ShortcutFilter.h"
+#include "UiFont.h"
 #include "WindowMessageReceiver.h"
 
 #include <QAction>
@@ -71,12 +72,7 @@ TCmdMain::TCmdMain(const QString& settingsFolder, QWidget* parent)
       m_fontColor(clWindowText), m_windowSystem(CreateWindowSystem()) {
     setObjectName(QStringLiteral("CmdMain"));
     SetCaption(QStringLiteral("Tapdeck"));
-    QFont font;
-    font.setFamilies({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("IPAPGothic"),
-                      QStringLiteral("IPAGothic"), QStringLiteral("TakaoPGothic"),
-                      QStringLiteral("Noto Sans CJK JP"), QStringLiteral("VL PGothic")});
-    font.setPixelSize(12);
-    setFont(font);
+    setFont(UiFont());
     SetPanelColor(m_color, m_fontColor);
     setAttribute(Qt::WA_OpaquePaintEvent);
     // With the native window in place, a frame the platform knows in advance is counted

@@ -8,6 +8,7 @@
 #include "KeyCodes.h"
 #include "KeyName.h"
 #include "PanelHost.h"
+#include "UiFont.h"
 #include "PanelLayout.h"
 
 #include <QCoreApplication>
@@ -58,11 +59,7 @@ TBtnPrm::TBtnPrm(IPanelHost* host, const QString& settingsFolder, QWidget* paren
       m_host(host), m_settingsFolder(settingsFolder) {
     setObjectName(QStringLiteral("BtnPrm"));
     setWindowTitle(QStringLiteral("プロパティ"));
-    QFont font;
-    font.setFamilies({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("IPAPGothic"),
-                      QStringLiteral("IPAGothic"), QStringLiteral("Noto Sans CJK JP")});
-    font.setPixelSize(12);
-    setFont(font);
+    setFont(UiFont());
     CreateComponents();
     setFixedSize(208, 217);
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {

@@ -2,6 +2,7 @@
 // `button_gallery --screenshot FILE` saves the window as a PNG and exits.
 
 #include "ColorBtn.h"
+#include "UiFont.h"
 
 #include <QApplication>
 #include <QEnterEvent>
@@ -22,14 +23,6 @@ struct Cell {
     QString title;
     std::function<void(TColorBtn*)> setup;
 };
-
-QFont panelFont() {
-    QFont font;
-    font.setFamilies({QString::fromUtf8("ＭＳ Ｐゴシック"), QStringLiteral("IPAPGothic"),
-                      QStringLiteral("IPAGothic")});
-    font.setPixelSize(12);
-    return font;
-}
 
 const char* styleName(TButtonStyle style) {
     switch (style) {
@@ -130,7 +123,7 @@ int addRow(QWidget* window, int y, const QString& label, TButtonStyle style,
     for (const Cell& cell : cells) {
         auto* button = new TColorBtn(window);
         button->setGeometry(x, y, kBtnW, kBtnH);
-        button->setFont(panelFont());
+        button->setFont(UiFont());
         button->SetButtonStyle(style);
         button->SetColor(clBtnFace);
         cell.setup(button);
