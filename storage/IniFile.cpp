@@ -8,6 +8,10 @@
 #include <QSaveFile>
 #include <QTemporaryFile>
 
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace {
 
 constexpr QFileDevice::Permissions AnyWrite =
@@ -21,6 +25,21 @@ QFileInfo TargetOf(const QString& fileName) {
     return QFileInfo(info.exists() ? info.canonicalFilePath() : info.symLinkTarget());
 }
 
+// Whether the folder takes a temporary file. An unnamed one where the file system has
+// them, so that a process killed meanwhile leaves nothing behind.
+bool FolderTakesTemporaryFile(const QFileInfo& target) {
+    const QByteArray folder = QFile::encodeName(target.absolutePath());
+    const int fd = ::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    if (fd >= 0) {
+        ::close(fd);
+        return true;
+    }
+    if (errno != EOPNOTSUPP && errno != EISDIR)
+        return false;
+    QTemporaryFile probe(target.absoluteFilePath() + QStringLiteral(".XXXXXX"));
+    return probe.open();
+}
+
 // The write test. It changes no byte of an existing file: the file is opened for
 // writing without truncating it, and the folder must take (and give back) the
 // temporary file that a save renames over it. A missing file is created empty.
@@ -28,8 +47,7 @@ bool PassesWriteTest(const QString& fileName) {
     if (!IsIniPlaceWritable(fileName))
         return false;
     const QFileInfo target = TargetOf(fileName);
-    QTemporaryFile probe(target.absoluteFilePath() + QStringLiteral(".XXXXXX"));
-    if (!probe.open())
+    if (!FolderTakesTemporaryFile(target))
         return false;
     QFile file(target.absoluteFilePath());
     const QIODevice::OpenMode mode = file.exists() ? QIODevice::WriteOnly | QIODevice::Append
