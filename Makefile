@@ -8,7 +8,9 @@ FUZZ_PACKAGES := clang libclang-rt-14-dev
 FUZZ_SECONDS := 600
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 CMAKE_FLAGS := -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
-XVFB := xvfb-run -a -s "-screen 0 1280x1024x24"
+# -noreset: a server that resets whenever its last client leaves can refuse the next
+# program started right after one has ended.
+XVFB := xvfb-run -a -s "-screen 0 1280x1024x24 -noreset"
 CTEST := ctest --output-on-failure
 
 .PHONY: run panel test bench deps deps-fuzz build build-asan build-tsan build-fuzz fuzz fuzz-short
