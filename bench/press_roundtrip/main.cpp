@@ -5,6 +5,8 @@
 // --diagnose adds a third series that writes with blocking device writes on the calling
 // thread and never involves the transmit worker, as a reference for the component's own
 // send path (which hands an idle line its bytes at once and queues only the rest).
+// --only ours|plain runs one series alone, for counting its system calls and thread
+// switches under perf or strace.
 #include "BenchResult.h"
 #include "Cmd.h"
 #include "CommX.h"
@@ -147,6 +149,10 @@ int main(int argc, char** argv) {
     if (countAt > 0 && countAt + 1 < args.size())
         count = std::max(1, args[countAt + 1].toInt());
     const bool diagnose = args.contains("--diagnose");
+    const qsizetype onlyAt = args.indexOf("--only");
+    const QString only = onlyAt > 0 && onlyAt + 1 < args.size() ? args[onlyAt + 1] : QString();
+    const bool runOurs = only.isEmpty() || only == "ours";
+    const bool runPlain = only.isEmpty() || only == "plain";
     const int boardCount = diagnose ? 3 : 2;
 
     QTemporaryDir dir;
@@ -169,8 +175,10 @@ int main(int argc, char** argv) {
     }
 
     for (int i = 0; i < 20; ++i) { // warm-up, not counted
-        Cmd::SendPlayCommand(comm, 1, 0, 0);
-        plain.Press(0);
+        if (runOurs)
+            Cmd::SendPlayCommand(comm, 1, 0, 0);
+        if (runPlain)
+            plain.Press(0);
         if (diagnose)
             Cmd::SendPlayCommand(directComm, 1, 0, 0);
     }
@@ -184,13 +192,17 @@ int main(int argc, char** argv) {
     for (int i = 0; i < count; ++i) {
         const auto number = static_cast<unsigned char>(i % 85);
         auto start = Clock::now();
-        if (!Cmd::SendPlayCommand(comm, 1, 0, number))
-            ++ours.failures;
-        ours.micros.push_back(MicrosSince(start));
+        if (runOurs) {
+            if (!Cmd::SendPlayCommand(comm, 1, 0, number))
+                ++ours.failures;
+            ours.micros.push_back(MicrosSince(start));
+        }
         start = Clock::now();
-        if (!plain.Press(number))
-            ++direct.failures;
-        direct.micros.push_back(MicrosSince(start));
+        if (runPlain) {
+            if (!plain.Press(number))
+                ++direct.failures;
+            direct.micros.push_back(MicrosSince(start));
+        }
         if (!diagnose)
             continue;
         start = Clock::now();
@@ -207,6 +219,8 @@ int main(int argc, char** argv) {
     PrintRow(direct);
     if (diagnose)
         PrintRow(diagnostic);
+    if (!runOurs || !runPlain)
+        return ours.failures == 0 && direct.failures == 0 ? 0 : 1;
     const Figures a = Summarise(ours.micros);
     const Figures b = Summarise(direct.micros);
     const double ratio = a.p50 / b.p50;
