@@ -108,4 +108,5 @@ private:
     bool m_hovered = false;
     bool m_active = false;
     bool m_leftHeld = false;
+    QMetaObject::Connection m_focusConnection;
 };
