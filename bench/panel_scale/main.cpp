@@ -141,73 +141,88 @@ DragFigures Drag(TCmdMain& panel, int steps) {
     return figures;
 }
 
-} // namespace
+QString LayoutFile(const QTemporaryDir& dir, int buttons) {
+    return dir.filePath(QStringLiteral("%1.vmd").arg(buttons));
+}
 
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 7;
-    QTemporaryDir dir;
-    if (!dir.isValid())
-        return 1;
-    auto layoutFile = [&](int buttons) { return dir.filePath(QStringLiteral("%1.vmd").arg(buttons)); };
+// The layouts of every size, the empty one included, and the folders of the two panels.
+bool PrepareFolder(const QTemporaryDir& dir) {
     for (int buttons : {0, 100, 1000, 10000}) {
-        if (!bench::WriteGridLayout(layoutFile(buttons), buttons))
-            return 1;
+        if (!bench::WriteGridLayout(LayoutFile(dir, buttons), buttons))
+            return false;
     }
     QDir(dir.path()).mkpath(QStringLiteral("scale"));
     QDir(dir.path()).mkpath(QStringLiteral("empty"));
-    TCmdMain panel(dir.filePath(QStringLiteral("scale")));
-    panel.LoadLayout(layoutFile(0));
-    Settle();
+    return true;
+}
 
-    // Load, first paint and save, the sizes taking turns.
+struct LayoutTimes {
     std::map<int, std::vector<double>> loadMs, paintMs, saveMs, clearMs;
+};
+
+// Load, first paint, save and clearing of one size; false when any of them fails.
+bool TimeLayoutCycle(TCmdMain& panel, const QTemporaryDir& dir, int buttons, const QString& saved,
+                     LayoutTimes& times) {
+    QElapsedTimer timer;
+    timer.start();
+    if (!panel.LoadLayout(LayoutFile(dir, buttons)))
+        return false;
+    times.loadMs[buttons].push_back(MsSince(timer));
+    timer.start();
+    if (!WaitForPaint(panel))
+        return false;
+    times.paintMs[buttons].push_back(MsSince(timer));
+    timer.start();
+    if (!panel.SaveLayout(saved))
+        return false;
+    times.saveMs[buttons].push_back(MsSince(timer));
+    Settle();
+    // Opening replaces the buttons: the old ones go first.
+    timer.start();
+    if (!panel.LoadLayout(LayoutFile(dir, 0)))
+        return false;
+    times.clearMs[buttons].push_back(MsSince(timer));
+    Settle();
+    return true;
+}
+
+// The sizes take turns, so that all see the same load on the machine.
+bool TimeLayouts(TCmdMain& panel, const QTemporaryDir& dir, int rounds, LayoutTimes& times) {
     const QString saved = dir.filePath(QStringLiteral("saved.vmd"));
     for (int round = 0; round < rounds; ++round) {
         for (int k = 0; k < int(std::size(Sizes)); ++k) {
             const int buttons = Sizes[(round + k) % int(std::size(Sizes))];
-            QElapsedTimer timer;
-            timer.start();
-            if (!panel.LoadLayout(layoutFile(buttons)))
-                return 1;
-            loadMs[buttons].push_back(MsSince(timer));
-            timer.start();
-            if (!WaitForPaint(panel))
-                return 1;
-            paintMs[buttons].push_back(MsSince(timer));
-            timer.start();
-            if (!panel.SaveLayout(saved))
-                return 1;
-            saveMs[buttons].push_back(MsSince(timer));
-            Settle();
-            // Opening replaces the buttons: the old ones go first.
-            timer.start();
-            if (!panel.LoadLayout(layoutFile(0)))
-                return 1;
-            clearMs[buttons].push_back(MsSince(timer));
-            Settle();
+            if (!TimeLayoutCycle(panel, dir, buttons, saved, times))
+                return false;
         }
     }
+    return true;
+}
+
+// Every size has been timed at least once by now, so each one is there to look up.
+void ReportLayoutTimes(const LayoutTimes& times, int rounds) {
     std::printf("panel_scale: %d rounds, medians in milliseconds\n", rounds);
     std::printf("%8s %10s %12s %10s %10s\n", "buttons", "load", "first paint", "save", "clear");
     for (int buttons : Sizes)
-        std::printf("%8d %10.2f %12.2f %10.2f %10.2f\n", buttons, bench::Median(loadMs[buttons]),
-                    bench::Median(paintMs[buttons]), bench::Median(saveMs[buttons]),
-                    bench::Median(clearMs[buttons]));
-    for (const auto& [name, series] : {std::pair{"load", &loadMs}, std::pair{"first paint", &paintMs},
-                                       std::pair{"save", &saveMs}, std::pair{"clear", &clearMs}}) {
-        const double ratio = bench::PairedRatio((*series)[10000], (*series)[1000]);
+        std::printf(
+            "%8d %10.2f %12.2f %10.2f %10.2f\n", buttons, bench::Median(times.loadMs.at(buttons)),
+            bench::Median(times.paintMs.at(buttons)), bench::Median(times.saveMs.at(buttons)),
+            bench::Median(times.clearMs.at(buttons)));
+    for (const auto& [name, series] :
+         {std::pair{"load", &times.loadMs}, std::pair{"first paint", &times.paintMs},
+          std::pair{"save", &times.saveMs}, std::pair{"clear", &times.clearMs}}) {
+        const std::vector<double>& large = series->at(10000);
+        const std::vector<double>& baseline = series->at(1000);
+        const double ratio = bench::PairedRatio(large, baseline);
         bench::Report({std::string("panel ") + name + ", 10,000 buttons (1,000 as baseline)",
-                       bench::Format("%.1f ms", bench::Median((*series)[10000])),
-                       bench::Format("%.1f ms", bench::Median((*series)[1000])), ratio, "<= 12x",
+                       bench::Format("%.1f ms", bench::Median(large)),
+                       bench::Format("%.1f ms", bench::Median(baseline)), ratio, "<= 12x",
                        ratio <= 12});
     }
+}
 
-    // A full repaint of 1,000 buttons against the same window empty, in turns.
-    panel.LoadLayout(layoutFile(1000));
-    TCmdMain empty(dir.filePath(QStringLiteral("empty")));
-    empty.LoadLayout(layoutFile(0));
-    Settle();
+// The two windows are repainted in turns, so that both see the same load on the machine.
+void ReportFullRepaint(TCmdMain& panel, TCmdMain& empty, int rounds) {
     std::vector<double> fullMs, emptyMs;
     for (int run = 0; run < 10 * rounds; ++run) {
         for (auto [window, series] : {std::pair{&panel, &fullMs}, std::pair{&empty, &emptyMs}}) {
@@ -224,11 +239,14 @@ int main(int argc, char** argv) {
     bench::Report({"full repaint, 1,000 buttons (empty panel as baseline)",
                    bench::Format("%.2f ms", full), bench::Format("%.2f ms", bench::Median(emptyMs)),
                    bench::PairedRatio(fullMs, emptyMs), "< 50 ms", full < 50});
+}
 
+// False when the panel has no button to drag.
+bool ReportDrag(TCmdMain& panel, int rounds) {
     const DragFigures drag = Drag(panel, 40 * rounds);
     if (drag.calls.empty()) {
         std::fprintf(stderr, "panel_scale: no button to drag\n");
-        return 1;
+        return false;
     }
     const double painted = bench::Median(drag.paintedArea);
     const double needed = bench::Median(drag.neededArea);
@@ -243,7 +261,35 @@ int main(int argc, char** argv) {
     bench::Report({"drag step over 1,000 buttons, area repainted",
                    bench::Format("%.0f px in %.0f paints", painted, calls),
                    bench::Format("%.0f px, %.0f widgets (old and new place)", needed, touched),
-                   ratio, "<= 1x", bench::Quantile(drag.paintedArea, 1) <= needed &&
-                                       bench::Quantile(drag.calls, 1) <= touched});
-    return 0;
+                   ratio, "<= 1x",
+                   bench::Quantile(drag.paintedArea, 1) <= needed &&
+                       bench::Quantile(drag.calls, 1) <= touched});
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 7;
+    QTemporaryDir dir;
+    if (!dir.isValid() || !PrepareFolder(dir))
+        return 1;
+    TCmdMain panel(dir.filePath(QStringLiteral("scale")));
+    panel.LoadLayout(LayoutFile(dir, 0));
+    Settle();
+
+    LayoutTimes times;
+    if (!TimeLayouts(panel, dir, rounds, times))
+        return 1;
+    ReportLayoutTimes(times, rounds);
+
+    panel.LoadLayout(LayoutFile(dir, 1000));
+    // Made here, so that the empty window stays open through the drag too.
+    TCmdMain empty(dir.filePath(QStringLiteral("empty")));
+    empty.LoadLayout(LayoutFile(dir, 0));
+    Settle();
+    ReportFullRepaint(panel, empty, rounds);
+
+    return ReportDrag(panel, rounds) ? 0 : 1;
 }

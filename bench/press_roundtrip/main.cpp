@@ -139,34 +139,123 @@ void PrintRow(const Series& series) {
                 series.failures);
 }
 
+struct RunOptions {
+    int count = 1000;
+    bool diagnose = false;
+    bool runOurs = true;
+    bool runPlain = true;
+};
+
+RunOptions ReadArguments(const QStringList& args) {
+    RunOptions options;
+    const qsizetype countAt = args.indexOf("--count");
+    if (countAt > 0 && countAt + 1 < args.size())
+        options.count = std::max(1, args[countAt + 1].toInt());
+    options.diagnose = args.contains("--diagnose");
+    const qsizetype onlyAt = args.indexOf("--only");
+    const QString only = onlyAt > 0 && onlyAt + 1 < args.size() ? args[onlyAt + 1] : QString();
+    options.runOurs = only.isEmpty() || only == "ours";
+    options.runPlain = only.isEmpty() || only == "plain";
+    return options;
+}
+
+bool StartBoards(SimulatorProcess* boards, int boardCount, const QString& folder) {
+    for (int i = 0; i < boardCount; ++i) {
+        if (!boards[i].Start(folder, i + 1)) {
+            std::fprintf(stderr, "press_roundtrip: %s\n", qPrintable(boards[i].ErrorString()));
+            return false;
+        }
+    }
+    return true;
+}
+
+struct AllSeries {
+    Series ours{"SendPlayCommand", {}};
+    Series direct{"plain read/write", {}};
+    Series diagnostic{"  (diagnostic: blocking writes)", {}};
+};
+
+void WarmUp(const RunOptions& options, TCommX& comm, PlainLine& plain, TCommX& directComm) {
+    for (int i = 0; i < 20; ++i) {
+        if (options.runOurs)
+            Cmd::SendPlayCommand(comm, 1, 0, 0);
+        if (options.runPlain)
+            plain.Press(0);
+        if (options.diagnose)
+            Cmd::SendPlayCommand(directComm, 1, 0, 0);
+    }
+}
+
+void PressInTurns(const RunOptions& options, TCommX& comm, PlainLine& plain, TCommX& directComm,
+                  AllSeries& all) {
+    for (Series* series : {&all.ours, &all.direct, &all.diagnostic})
+        series->micros.reserve(std::size_t(options.count));
+    // Interleaved, so that all see the same load on the machine.
+    for (int i = 0; i < options.count; ++i) {
+        const auto number = static_cast<unsigned char>(i % 85);
+        auto start = Clock::now();
+        if (options.runOurs) {
+            if (!Cmd::SendPlayCommand(comm, 1, 0, number))
+                ++all.ours.failures;
+            all.ours.micros.push_back(MicrosSince(start));
+        }
+        start = Clock::now();
+        if (options.runPlain) {
+            if (!plain.Press(number))
+                ++all.direct.failures;
+            all.direct.micros.push_back(MicrosSince(start));
+        }
+        if (!options.diagnose)
+            continue;
+        start = Clock::now();
+        if (!Cmd::SendPlayCommand(directComm, 1, 0, number))
+            ++all.diagnostic.failures;
+        all.diagnostic.micros.push_back(MicrosSince(start));
+    }
+}
+
+// Prints the table and, when both series ran, their comparison; returns the exit code.
+int ReportSeries(const RunOptions& options, const AllSeries& all) {
+    std::printf("press_roundtrip: %d presses each, microseconds\n", options.count);
+    std::printf("%-34s %9s %9s %9s %9s %9s\n", "", "p50", "p99", "mean", "max", "failures");
+    PrintRow(all.ours);
+    PrintRow(all.direct);
+    if (options.diagnose)
+        PrintRow(all.diagnostic);
+    if (!options.runOurs || !options.runPlain)
+        return all.ours.failures == 0 && all.direct.failures == 0 ? 0 : 1;
+    const Figures a = Summarise(all.ours.micros);
+    const Figures b = Summarise(all.direct.micros);
+    const double ratio = a.p50 / b.p50;
+    std::printf("ratio SendPlayCommand / plain: p50 %.2f, p99 %.2f (target: p50 within 1.5): %s\n",
+                ratio, a.p99 / b.p99, ratio <= 1.5 ? "met" : "NOT met");
+    bench::Report({"press round trip, " + std::to_string(options.count) + " presses",
+                   bench::Format("p50 %.0f us, p99 %.0f us", a.p50, a.p99),
+                   bench::Format("p50 %.0f us, p99 %.0f us", b.p50, b.p99), ratio, "p50 <= 1.5x",
+                   ratio <= 1.5});
+    if (options.diagnose)
+        std::printf("ratio with blocking writes instead: p50 %.2f\n",
+                    Summarise(all.diagnostic.micros).p50 / b.p50);
+    const bool noneFailed =
+        all.ours.failures == 0 && all.direct.failures == 0 && all.diagnostic.failures == 0;
+    return noneFailed ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    int count = 1000;
-    const QStringList args = app.arguments();
-    const qsizetype countAt = args.indexOf("--count");
-    if (countAt > 0 && countAt + 1 < args.size())
-        count = std::max(1, args[countAt + 1].toInt());
-    const bool diagnose = args.contains("--diagnose");
-    const qsizetype onlyAt = args.indexOf("--only");
-    const QString only = onlyAt > 0 && onlyAt + 1 < args.size() ? args[onlyAt + 1] : QString();
-    const bool runOurs = only.isEmpty() || only == "ours";
-    const bool runPlain = only.isEmpty() || only == "plain";
-    const int boardCount = diagnose ? 3 : 2;
+    const RunOptions options = ReadArguments(app.arguments());
+    const int boardCount = options.diagnose ? 3 : 2;
 
     QTemporaryDir dir;
     SimulatorProcess boards[3];
-    for (int i = 0; i < boardCount; ++i) {
-        if (!boards[i].Start(dir.path(), i + 1)) {
-            std::fprintf(stderr, "press_roundtrip: %s\n", qPrintable(boards[i].ErrorString()));
-            return 1;
-        }
-    }
+    if (!StartBoards(boards, boardCount, dir.path()))
+        return 1;
     TCommX comm(nullptr, std::make_unique<TTermiosCommDevice>(dir.path().toStdString()));
     DirectWriteCommX directComm(nullptr,
                                 std::make_unique<TTermiosCommDevice>(dir.path().toStdString()));
-    if (!OpenAsThePanelDoes(comm, 1) || (diagnose && !OpenAsThePanelDoes(directComm, 3)))
+    if (!OpenAsThePanelDoes(comm, 1) || (options.diagnose && !OpenAsThePanelDoes(directComm, 3)))
         return 1;
     PlainLine plain(boards[1].LinkPath());
     if (!plain.IsOpen()) {
@@ -174,64 +263,10 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    for (int i = 0; i < 20; ++i) { // warm-up, not counted
-        if (runOurs)
-            Cmd::SendPlayCommand(comm, 1, 0, 0);
-        if (runPlain)
-            plain.Press(0);
-        if (diagnose)
-            Cmd::SendPlayCommand(directComm, 1, 0, 0);
-    }
-
-    Series ours{"SendPlayCommand", {}};
-    Series direct{"plain read/write", {}};
-    Series diagnostic{"  (diagnostic: blocking writes)", {}};
-    for (Series* series : {&ours, &direct, &diagnostic})
-        series->micros.reserve(std::size_t(count));
-    // Interleaved, so that all see the same load on the machine.
-    for (int i = 0; i < count; ++i) {
-        const auto number = static_cast<unsigned char>(i % 85);
-        auto start = Clock::now();
-        if (runOurs) {
-            if (!Cmd::SendPlayCommand(comm, 1, 0, number))
-                ++ours.failures;
-            ours.micros.push_back(MicrosSince(start));
-        }
-        start = Clock::now();
-        if (runPlain) {
-            if (!plain.Press(number))
-                ++direct.failures;
-            direct.micros.push_back(MicrosSince(start));
-        }
-        if (!diagnose)
-            continue;
-        start = Clock::now();
-        if (!Cmd::SendPlayCommand(directComm, 1, 0, number))
-            ++diagnostic.failures;
-        diagnostic.micros.push_back(MicrosSince(start));
-    }
+    WarmUp(options, comm, plain, directComm); // not counted
+    AllSeries all;
+    PressInTurns(options, comm, plain, directComm, all);
     comm.Close();
     directComm.Close();
-
-    std::printf("press_roundtrip: %d presses each, microseconds\n", count);
-    std::printf("%-34s %9s %9s %9s %9s %9s\n", "", "p50", "p99", "mean", "max", "failures");
-    PrintRow(ours);
-    PrintRow(direct);
-    if (diagnose)
-        PrintRow(diagnostic);
-    if (!runOurs || !runPlain)
-        return ours.failures == 0 && direct.failures == 0 ? 0 : 1;
-    const Figures a = Summarise(ours.micros);
-    const Figures b = Summarise(direct.micros);
-    const double ratio = a.p50 / b.p50;
-    std::printf("ratio SendPlayCommand / plain: p50 %.2f, p99 %.2f (target: p50 within 1.5): %s\n",
-                ratio, a.p99 / b.p99, ratio <= 1.5 ? "met" : "NOT met");
-    bench::Report({"press round trip, " + std::to_string(count) + " presses",
-                   bench::Format("p50 %.0f us, p99 %.0f us", a.p50, a.p99),
-                   bench::Format("p50 %.0f us, p99 %.0f us", b.p50, b.p99), ratio,
-                   "p50 <= 1.5x", ratio <= 1.5});
-    if (diagnose)
-        std::printf("ratio with blocking writes instead: p50 %.2f\n",
-                    Summarise(diagnostic.micros).p50 / b.p50);
-    return ours.failures == 0 && direct.failures == 0 && diagnostic.failures == 0 ? 0 : 1;
+    return ReportSeries(options, all);
 }

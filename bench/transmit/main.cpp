@@ -20,11 +20,11 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
-#include <functional>
-#include <string>
 #include <fcntl.h>
+#include <functional>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <sys/resource.h>
 #include <termios.h>
 #include <thread>
@@ -167,9 +167,83 @@ bool Measure(DrainedPty& pty, const std::function<bool()>& send, Series& series)
     const Clock::time_point start = Clock::now();
     if (!send() || !pty.WaitForAll())
         return false;
-    series.wallMs.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+    series.wallMs.push_back(
+        std::chrono::duration<double, std::milli>(Clock::now() - start).count());
     series.cpuMs.push_back(CpuMs() - cpuStart);
     return true;
+}
+
+// The component's port COM1 in the folder is the slave of ours.
+bool SetUpPorts(const QTemporaryDir& dir, const DrainedPty& ours, const DrainedPty& theirs) {
+    return dir.isValid() && ours.IsOpen() && theirs.IsOpen() && QDir(dir.path()).mkpath("ports") &&
+           QFile::link(QString::fromStdString(ours.SlavePath()), dir.filePath("ports/COM1"));
+}
+
+bool OpenPort(TCommX& comm) {
+    try {
+        comm.SetFlowCtrl(cfcNone);
+        comm.SetBitRate(115200);
+        comm.SetPortNo(1);
+        comm.Open();
+        return true;
+    } catch (const ECommError& error) {
+        std::fprintf(stderr, "transmit: COM1: %s\n", error.what());
+        return false;
+    }
+}
+
+std::vector<char> MakePayload() {
+    std::vector<char> data(Payload);
+    for (int i = 0; i < Payload; ++i)
+        data[std::size_t(i)] = char(i * 131 + 7);
+    return data;
+}
+
+// One side of the comparison: how it sends, where its bytes arrive and what it measured.
+struct Contender {
+    DrainedPty& pty;
+    std::function<bool()> send;
+    Series& series;
+};
+
+// The two take turns, each starting every other run; returns the runs that lost bytes.
+int TimeInTurns(int runs, const std::string& only, const Contender& ours, const Contender& plain) {
+    Series warmUp;
+    Measure(ours.pty, ours.send, warmUp);
+    Measure(plain.pty, plain.send, warmUp);
+    int failures = 0;
+    for (int run = 0; run < runs; ++run) {
+        const bool oursFirst = run % 2 == 0;
+        for (int k = 0; k < 2; ++k) {
+            const bool isOurs = (k == 0) == oursFirst;
+            if (only != (isOurs ? "ours" : "plain") && !only.empty())
+                continue;
+            const Contender& next = isOurs ? ours : plain;
+            if (!Measure(next.pty, next.send, next.series))
+                ++failures;
+        }
+    }
+    return failures;
+}
+
+void ReportSeries(int chunk, int runs, const Series& oursSeries, const Series& plainSeries) {
+    std::printf("transmit: 1 MiB in chunks of %d bytes, %d runs each, milliseconds\n", chunk, runs);
+    std::printf("%-24s %9s %9s %9s %9s %9s\n", "", "p10", "median", "p90", "MB/s", "CPU");
+    for (const auto& [name, series] : {std::pair{"Write (transmit worker)", &oursSeries},
+                                       std::pair{"plain write", &plainSeries}})
+        std::printf("%-24s %9.2f %9.2f %9.2f %9.1f %9.2f\n", name,
+                    bench::Quantile(series->wallMs, 0.1), bench::Median(series->wallMs),
+                    bench::Quantile(series->wallMs, 0.9),
+                    Payload / 1e3 / bench::Median(series->wallMs), bench::Median(series->cpuMs));
+    const double ratio = bench::PairedRatio(oursSeries.wallMs, plainSeries.wallMs);
+    std::printf("CPU time ours / plain: %.2fx\n",
+                bench::PairedRatio(oursSeries.cpuMs, plainSeries.cpuMs));
+    bench::Report({"transmit 1 MiB to a pseudo-terminal (median of " + std::to_string(runs) + ")",
+                   bench::Format("%.2f ms (CPU %.2f ms)", bench::Median(oursSeries.wallMs),
+                                 bench::Median(oursSeries.cpuMs)),
+                   bench::Format("%.2f ms (CPU %.2f ms)", bench::Median(plainSeries.wallMs),
+                                 bench::Median(plainSeries.cpuMs)),
+                   ratio, "<= 1.2x", ratio <= 1.2});
 }
 
 } // namespace
@@ -181,69 +255,27 @@ int main(int argc, char** argv) {
     QTemporaryDir dir;
     DrainedPty ours;
     DrainedPty theirs;
-    if (!dir.isValid() || !ours.IsOpen() || !theirs.IsOpen() ||
-        !QDir(dir.path()).mkpath("ports") ||
-        !QFile::link(QString::fromStdString(ours.SlavePath()), dir.filePath("ports/COM1"))) {
+    if (!SetUpPorts(dir, ours, theirs)) {
         std::fprintf(stderr, "transmit: cannot set up the pseudo-terminals\n");
         return 1;
     }
     TCommX comm(nullptr, std::make_unique<TTermiosCommDevice>(dir.path().toStdString()));
-    try {
-        comm.SetFlowCtrl(cfcNone);
-        comm.SetBitRate(115200);
-        comm.SetPortNo(1);
-        comm.Open();
-    } catch (const ECommError& error) {
-        std::fprintf(stderr, "transmit: COM1: %s\n", error.what());
+    if (!OpenPort(comm))
         return 1;
-    }
     PlainWriter plain(theirs.SlavePath());
     if (!plain.IsOpen())
         return 1;
     const int chunk = comm.BufLenTrans();
-    std::vector<char> data(Payload);
-    for (int i = 0; i < Payload; ++i)
-        data[std::size_t(i)] = char(i * 131 + 7);
+    const std::vector<char> data = MakePayload();
 
+    Series oursSeries, plainSeries;
     auto sendOurs = [&] { return comm.Write(data.data(), Payload); };
     auto sendPlain = [&] { return plain.Write(data.data(), Payload, chunk); };
-    Series warmUp;
-    Measure(ours, sendOurs, warmUp);
-    Measure(theirs, sendPlain, warmUp);
-    Series oursSeries, plainSeries;
-    int failures = 0;
-    for (int run = 0; run < runs; ++run) {
-        const bool oursFirst = run % 2 == 0;
-        for (int k = 0; k < 2; ++k) {
-            const bool isOurs = (k == 0) == oursFirst;
-            if (only != (isOurs ? "ours" : "plain") && !only.empty())
-                continue;
-            if (!(isOurs ? Measure(ours, sendOurs, oursSeries)
-                         : Measure(theirs, sendPlain, plainSeries)))
-                ++failures;
-        }
-    }
+    const int failures =
+        TimeInTurns(runs, only, {ours, sendOurs, oursSeries}, {theirs, sendPlain, plainSeries});
     comm.Close();
 
-    std::printf("transmit: 1 MiB in chunks of %d bytes, %d runs each, milliseconds\n", chunk,
-                runs);
-    std::printf("%-24s %9s %9s %9s %9s %9s\n", "", "p10", "median", "p90", "MB/s", "CPU");
-    for (const auto& [name, series] : {std::pair{"Write (transmit worker)", &oursSeries},
-                                       std::pair{"plain write", &plainSeries}})
-        std::printf("%-24s %9.2f %9.2f %9.2f %9.1f %9.2f\n", name,
-                    bench::Quantile(series->wallMs, 0.1), bench::Median(series->wallMs),
-                    bench::Quantile(series->wallMs, 0.9),
-                    Payload / 1e3 / bench::Median(series->wallMs), bench::Median(series->cpuMs));
-    const double ratio = bench::PairedRatio(oursSeries.wallMs, plainSeries.wallMs);
-    std::printf("CPU time ours / plain: %.2fx\n",
-                bench::PairedRatio(oursSeries.cpuMs, plainSeries.cpuMs));
-    bench::Report(
-        {"transmit 1 MiB to a pseudo-terminal (median of " + std::to_string(runs) + ")",
-         bench::Format("%.2f ms (CPU %.2f ms)", bench::Median(oursSeries.wallMs),
-                       bench::Median(oursSeries.cpuMs)),
-         bench::Format("%.2f ms (CPU %.2f ms)", bench::Median(plainSeries.wallMs),
-                       bench::Median(plainSeries.cpuMs)),
-         ratio, "<= 1.2x", ratio <= 1.2});
+    ReportSeries(chunk, runs, oursSeries, plainSeries);
     if (failures > 0)
         std::fprintf(stderr, "transmit: %d runs did not deliver every byte\n", failures);
     return failures == 0 ? 0 : 1;

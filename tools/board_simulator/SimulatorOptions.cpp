@@ -22,83 +22,121 @@ bool ParseInt(const std::string& text, int low, int high, int& value) {
     return true;
 }
 
+// Reads the command line one option at a time. A value follows its option's '=' or
+// stands in the next argument; what is wrong goes to the error text.
+class OptionReader {
+public:
+    OptionReader(const std::vector<std::string>& args, std::string& error)
+        : m_args(args), m_error(error) {}
+
+    bool Next() {
+        if (m_next >= m_args.size())
+            return false;
+        m_current = m_next++;
+        m_name = m_args[m_current];
+        m_value.clear();
+        m_hasValue = false;
+        const auto equals = m_name.find('=');
+        if (m_name.rfind("--", 0) == 0 && equals != std::string::npos) {
+            m_value = m_name.substr(equals + 1);
+            m_name = m_name.substr(0, equals);
+            m_hasValue = true;
+        }
+        return true;
+    }
+
+    const std::string& Name() const { return m_name; }
+    // A switch given a value with '=' is not that switch.
+    bool IsSwitch(const char* name) const { return m_name == name && !m_hasValue; }
+
+    bool TakeText(const char* what, std::string& target) {
+        if (!TakeValue() || m_value.empty()) {
+            m_error = m_name + " needs " + what;
+            return false;
+        }
+        target = m_value;
+        return true;
+    }
+
+    bool TakeInt(int low, int high, int& target) {
+        if (!TakeValue() || !ParseInt(m_value, low, high, target)) {
+            m_error = m_name + " needs a number from " + std::to_string(low) + " to " +
+                      std::to_string(high);
+            return false;
+        }
+        return true;
+    }
+
+    void RejectUnknown() { m_error = "unknown option " + m_args[m_current]; }
+
+private:
+    bool TakeValue() {
+        if (m_hasValue)
+            return true;
+        if (m_next >= m_args.size())
+            return false;
+        m_value = m_args[m_next++];
+        return true;
+    }
+
+    const std::vector<std::string>& m_args;
+    std::string& m_error;
+    std::size_t m_next = 0;
+    std::size_t m_current = 0;
+    std::string m_name;
+    std::string m_value;
+    bool m_hasValue = false;
+};
+
+// False when the option is unknown or its value is wrong.
+bool ApplyOption(OptionReader& reader, SimulatorOptions& options, int& modes) {
+    const std::string& name = reader.Name();
+    int number = 0;
+    if (name == "-h" || name == "--help") {
+        options.help = true;
+    } else if (name == "-d" || name == "--dir") {
+        return reader.TakeText("a folder", options.folder);
+    } else if (name == "-p" || name == "--port") {
+        return reader.TakeInt(1, 30, options.port);
+    } else if (name == "--delay") {
+        return reader.TakeInt(0, 60000, options.delayMs);
+    } else if (name == "--probe-reply") {
+        if (!reader.TakeInt(0, 255, number))
+            return false;
+        options.board.probeReply = static_cast<std::uint8_t>(number);
+    } else if (name == "--probe-bytes") {
+        return reader.TakeInt(0, 256, options.board.probeReplyCount);
+    } else if (name == "--log") {
+        return reader.TakeText("a file name", options.logFile);
+    } else if (reader.IsSwitch("--trace")) {
+        options.trace = true;
+    } else if (reader.IsSwitch("--exit-with-parent")) {
+        options.exitWithParent = true;
+    } else if (reader.IsSwitch("--silent")) {
+        options.board.mode = ReplyMode::Silent;
+        ++modes;
+    } else if (reader.IsSwitch("--nak")) {
+        options.board.mode = ReplyMode::Nak;
+        ++modes;
+    } else if (reader.IsSwitch("--probe-only")) {
+        options.board.mode = ReplyMode::ProbeOnly;
+        ++modes;
+    } else {
+        reader.RejectUnknown();
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 ParseResult ParseOptions(const std::vector<std::string>& args) {
     ParseResult result;
-    SimulatorOptions& options = result.options;
+    OptionReader reader(args, result.error);
     int modes = 0;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        std::string name = args[i];
-        std::string value;
-        bool hasValue = false;
-        const auto equals = name.find('=');
-        if (name.rfind("--", 0) == 0 && equals != std::string::npos) {
-            value = name.substr(equals + 1);
-            name = name.substr(0, equals);
-            hasValue = true;
-        }
-        auto takeValue = [&]() {
-            if (hasValue)
-                return true;
-            if (i + 1 >= args.size())
-                return false;
-            value = args[++i];
-            return true;
-        };
-        auto takeInt = [&](int low, int high, int& target) {
-            if (!takeValue() || !ParseInt(value, low, high, target)) {
-                result.error = name + " needs a number from " + std::to_string(low) + " to " +
-                               std::to_string(high);
-                return false;
-            }
-            return true;
-        };
-        int number = 0;
-        if (name == "-h" || name == "--help") {
-            options.help = true;
-        } else if (name == "-d" || name == "--dir") {
-            if (!takeValue() || value.empty()) {
-                result.error = name + " needs a folder";
-                return result;
-            }
-            options.folder = value;
-        } else if (name == "-p" || name == "--port") {
-            if (!takeInt(1, 30, options.port))
-                return result;
-        } else if (name == "--delay") {
-            if (!takeInt(0, 60000, options.delayMs))
-                return result;
-        } else if (name == "--probe-reply") {
-            if (!takeInt(0, 255, number))
-                return result;
-            options.board.probeReply = static_cast<std::uint8_t>(number);
-        } else if (name == "--probe-bytes") {
-            if (!takeInt(0, 256, options.board.probeReplyCount))
-                return result;
-        } else if (name == "--log") {
-            if (!takeValue() || value.empty()) {
-                result.error = name + " needs a file name";
-                return result;
-            }
-            options.logFile = value;
-        } else if (name == "--trace" && !hasValue) {
-            options.trace = true;
-        } else if (name == "--exit-with-parent" && !hasValue) {
-            options.exitWithParent = true;
-        } else if (name == "--silent" && !hasValue) {
-            options.board.mode = ReplyMode::Silent;
-            ++modes;
-        } else if (name == "--nak" && !hasValue) {
-            options.board.mode = ReplyMode::Nak;
-            ++modes;
-        } else if (name == "--probe-only" && !hasValue) {
-            options.board.mode = ReplyMode::ProbeOnly;
-            ++modes;
-        } else {
-            result.error = "unknown option " + args[i];
+    while (reader.Next()) {
+        if (!ApplyOption(reader, result.options, modes))
             return result;
-        }
     }
     if (modes > 1)
         result.error = "choose only one of --silent, --nak and --probe-only";
@@ -120,7 +158,8 @@ time stamp. It runs until Ctrl+C (or SIGTERM) and then removes its link.
 Trying the panel without a robot (in the source folder):
   1. make run               builds everything and starts the panel
   2. in another terminal:
-       build/tools/board_simulator/)" + programName + R"( --dir build/app --port 3
+       build/tools/board_simulator/)" +
+           programName + R"( --dir build/app --port 3
   3. in the panel's property editor choose COM3 as the link, leave edit mode,
      and press a button with a play number: the simulator logs it, e.g.
        2026-12-08 16:50:00.123 play 0 (motion 1) flags 01

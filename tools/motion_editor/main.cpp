@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 
 #include <cstdio>
+#include <optional>
 
 namespace {
 const char Usage[] = R"usage(Usage: motion_editor [options]
@@ -34,9 +35,15 @@ void PrintLine(const QString& line) {
     std::fputs(qPrintable(line + '\n'), stdout);
     std::fflush(stdout);
 }
-} // namespace
+struct Options {
+    bool hidden = false;
+    QString title;
+    bool writeLog = false; // --log given, even with an empty file name
+    QString logFile;
+};
 
-int main(int argc, char** argv) {
+// Returns the exit code when the program ends here: --help or a command line it does not take.
+std::optional<int> ReadCommandLine(int argc, char** argv, Options& options) {
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
@@ -46,7 +53,6 @@ int main(int argc, char** argv) {
     const QCommandLineOption logOption("log", "", "FILE");
     const QCommandLineOption helpOption("help");
     parser.addOptions({hiddenOption, emptyTitleOption, logOption, helpOption});
-    // Before QApplication, so that --help works without a display.
     if (!parser.parse(arguments) || !parser.positionalArguments().isEmpty()) {
         std::fprintf(stderr, "%s\n%s", qPrintable(parser.errorText()), Usage);
         return 2;
@@ -55,11 +61,70 @@ int main(int argc, char** argv) {
         std::fputs(Usage, stdout);
         return 0;
     }
-    const bool hidden = parser.isSet(hiddenOption);
-    const QString title = parser.isSet(emptyTitleOption) ? QString() : Title;
+    options.hidden = parser.isSet(hiddenOption);
+    options.title = parser.isSet(emptyTitleOption) ? QString() : Title;
+    options.writeLog = parser.isSet(logOption);
+    options.logFile = parser.value(logOption);
+    return std::nullopt;
+}
 
-    QFile log(parser.value(logOption));
-    if (parser.isSet(logOption) && !log.open(QIODevice::Append | QIODevice::Text)) {
+// Returns the label that shows the last play number.
+QLabel* BuildWindow(QWidget& window, const QString& title) {
+    window.setWindowTitle(title);
+    auto* layout = new QVBoxLayout(&window);
+    auto* last = new QLabel(QStringLiteral("Waiting for play numbers"), &window);
+    layout->addWidget(last);
+    window.resize(320, 80);
+    return last;
+}
+
+void WritePlayNumbers(TWindowMessageReceiver& receiver, QLabel& last, QFile& log) {
+    QObject::connect(&receiver, &TWindowMessageReceiver::Received,
+                     [&last, &log](quint32 message, qint32, qint32 lParam) {
+                         if (message != WM_APP)
+                             return;
+                         const QString line = PlayLine(lParam);
+                         last.setText(line);
+                         // The file first: whoever reads the output line finds it there.
+                         if (log.isOpen()) {
+                             log.write((line + '\n').toUtf8());
+                             log.flush();
+                         }
+                         PrintLine(line);
+                     });
+}
+
+// Ready once the window is on the server as the panel will see it, through a connection of
+// its own.
+void PrintReadyWhenSeen(QTimer& poll, TXlibWindowSystem& windows, TWindowHandle id,
+                        const QString& title, bool hidden) {
+    // Qt titles a window without a title after the application (as documented for
+    // QWidget::windowTitle); the stand-in writes its empty title over Qt's once that is there.
+    QObject::connect(
+        &poll, &QTimer::timeout,
+        [&poll, &windows, id, title, hidden, titleWritten = !title.isEmpty()]() mutable {
+            if (windows.GetClassName(id) != ClassName || windows.IsWindowVisible(id) == hidden)
+                return;
+            if (windows.GetWindowText(id) != title) {
+                titleWritten = windows.SetWindowText(id, title);
+                return;
+            }
+            if (!titleWritten)
+                return;
+            poll.stop();
+            PrintLine(QStringLiteral("ready 0x%1").arg(id, 0, 16));
+        });
+}
+} // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    // Before QApplication, so that --help works without a display.
+    if (const std::optional<int> exitCode = ReadCommandLine(argc, argv, options))
+        return *exitCode;
+
+    QFile log(options.logFile);
+    if (options.writeLog && !log.open(QIODevice::Append | QIODevice::Text)) {
         std::fprintf(stderr, "cannot open %s: %s\n", qPrintable(log.fileName()),
                      qPrintable(log.errorString()));
         return 2;
@@ -70,50 +135,17 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(ClassName);
 
     QWidget window;
-    window.setWindowTitle(title);
-    auto* layout = new QVBoxLayout(&window);
-    auto* last = new QLabel(QStringLiteral("Waiting for play numbers"), &window);
-    layout->addWidget(last);
-    window.resize(320, 80);
-
+    QLabel* last = BuildWindow(window, options.title);
     TWindowMessageReceiver receiver(&window);
-    QObject::connect(&receiver, &TWindowMessageReceiver::Received,
-                     [&](quint32 message, qint32, qint32 lParam) {
-                         if (message != WM_APP)
-                             return;
-                         const QString line = PlayLine(lParam);
-                         last->setText(line);
-                         // The file first: whoever reads the output line finds it there.
-                         if (log.isOpen()) {
-                             log.write((line + '\n').toUtf8());
-                             log.flush();
-                         }
-                         PrintLine(line);
-                     });
+    WritePlayNumbers(receiver, *last, log);
 
     const auto id = TWindowHandle(window.winId());
-    if (!hidden)
+    if (!options.hidden)
         window.show();
 
-    // Ready once the window is on the server as the panel will see it, through a
-    // connection of its own.
     TXlibWindowSystem windows;
-    // Qt titles a window without a title after the application (as documented for
-    // QWidget::windowTitle); the stand-in writes its empty title over Qt's once that is there.
-    bool titleWritten = !title.isEmpty();
     QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (windows.GetClassName(id) != ClassName || windows.IsWindowVisible(id) == hidden)
-            return;
-        if (windows.GetWindowText(id) != title) {
-            titleWritten = windows.SetWindowText(id, title);
-            return;
-        }
-        if (!titleWritten)
-            return;
-        poll.stop();
-        PrintLine(QStringLiteral("ready 0x%1").arg(id, 0, 16));
-    });
+    PrintReadyWhenSeen(poll, windows, id, options.title, options.hidden);
     poll.start(10);
     return app.exec();
 }
