@@ -63,6 +63,7 @@ private:
                     QString::number(at.y()), "click", "1"});
     }
     bool WaitForTraffic(const QStringList& expected);
+    bool TypeUntilCarried(const QString& key);
     bool FileDialog(const QStringList& item, const QString& fileName);
 
     QTemporaryDir m_dir;
@@ -94,13 +95,36 @@ bool TestEndToEnd::ChooseLink(const QStringList& keys) {
 
 bool TestEndToEnd::WaitForTraffic(const QStringList& expected) {
     const int total = m_trafficSeen + int(expected.size());
-    if (!m_board.WaitForTraffic(total, 20000))
+    if (!m_board.WaitForTraffic(total, 20000)) {
+        // Where the key or click may have gone instead.
+        QStringList windows;
+        for (const QString& window : VisibleWindows())
+            windows << window + ' ' + Run("xdotool", {"getwindowname", window});
+        qWarning() << "no traffic; windows" << windows << "focus"
+                   << Run("xdotool", {"getwindowfocus", "getwindowname"}) << "seen"
+                   << m_board.Traffic().mid(m_trafficSeen) << "layouts"
+                   << QDir(m_dir.filePath("layouts")).entryList(QDir::Files)
+                   << ReadAll(m_dir.filePath("layouts/mine.vmd"));
         return false;
+    }
     const QStringList seen = m_board.Traffic().mid(m_trafficSeen);
     m_trafficSeen = total;
     if (seen != expected)
         qWarning() << "traffic" << seen << "expected" << expected;
     return seen == expected;
+}
+
+// A key typed the moment the file dialog has closed is now and then not delivered to the
+// panel under heavy load (the focus was on the panel, and a click on the button was carried
+// afterwards): only when nothing at all has arrived is it typed again.
+bool TestEndToEnd::TypeUntilCarried(const QString& key) {
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (!Focus() || !Xdo({"key", key}))
+            return false;
+        if (m_board.WaitForTraffic(m_trafficSeen + 1, 5000))
+            return true;
+    }
+    return false;
 }
 
 // Chooses a layout file in the open or save dialog by typing its name.
@@ -193,8 +217,7 @@ void TestEndToEnd::savedLayoutBringsTheDeletedButtonBack() {
     QVERIFY(Focus());
     QVERIFY(Xdo({"key", "a"}));
     QVERIFY(FileDialog(OpenItem, layout + ".vmd"));
-    QVERIFY(Focus());
-    QVERIFY(Xdo({"key", "a"}));
+    QVERIFY(TypeUntilCarried("a"));
     QVERIFY(WaitForTraffic(OneExchange));
     QTest::qWait(500); // a second exchange, had the button survived, would be here by now
     QCOMPARE(m_board.Traffic().size(), m_trafficSeen);
