@@ -90,7 +90,8 @@ void TestSaveSafety::killedWriterLeavesOldOrNewContent() {
     for (const QString& entry : Entries(dir.path())) {
         if (entry == name)
             continue;
-        QVERIFY2(entry.size() == name.size() + 7 && entry.startsWith(name + '.'), qPrintable(entry));
+        QVERIFY2(entry.size() == name.size() + 7 && entry.startsWith(name + '.'),
+                 qPrintable(entry));
         const QByteArray left = ReadAll(dir.filePath(entry));
         QVERIFY2(left == first || left == second, qPrintable(entry));
     }
