@@ -1,6 +1,15 @@
 # tapdeck_add_test(NAME <name> SOURCES <files...> LIBS <targets...> [LABELS <labels...>] [X11])
-# One Qt Test executable, one CTest target. Widget tests run on the offscreen
-# platform; X11 tests use the display that `make test` starts with xvfb-run.
+# One Qt Test executable, one CTest target. Widget tests run on the offscreen platform.
+# Tests that need an X server (X11, or the label x11 for those that talk Xlib directly)
+# each get a server of their own, so that `ctest -j` can run them side by side.
+
+# The tests that take longest; CTest starts them first so that they do not end a
+# parallel run alone. Later runs of the same tree use CTest's own measured costs.
+set(TAPDECK_SLOW_TESTS tst_endtoend tst_panel_process tst_savesafety tst_hostilesettings
+    tst_boardsimulator tst_hostilefiles tst_motioneditor_x11 tst_commxpty tst_commxdata
+    tst_commx tst_termioscommdevice tst_cmdexchange tst_cmdfaults)
+set(TAPDECK_WITH_DISPLAY ${CMAKE_CURRENT_LIST_DIR}/with_display.sh)
+
 function(tapdeck_add_test)
   cmake_parse_arguments(T "X11" "NAME" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES})
@@ -8,13 +17,24 @@ function(tapdeck_add_test)
   target_compile_definitions(${T_NAME} PRIVATE
     TAPDECK_TEST_DATA="${PROJECT_SOURCE_DIR}/tests/data"
     TAPDECK_BINARY_DIR="${PROJECT_BINARY_DIR}")
-  add_test(NAME ${T_NAME} COMMAND ${T_NAME})
   set(env "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp"
           "TSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/tsan.supp halt_on_error=1 second_deadlock_stack=1"
           "UBSAN_OPTIONS=print_stacktrace=1 halt_on_error=1"
           "QT_FATAL_WARNINGS=0")
+  if(T_X11 OR "x11" IN_LIST T_LABELS)
+    add_test(NAME ${T_NAME} COMMAND ${TAPDECK_WITH_DISPLAY} $<TARGET_FILE:${T_NAME}>)
+  else()
+    add_test(NAME ${T_NAME} COMMAND ${T_NAME})
+  endif()
   if(NOT T_X11)
     list(APPEND env "QT_QPA_PLATFORM=offscreen")
   endif()
-  set_tests_properties(${T_NAME} PROPERTIES ENVIRONMENT "${env}" TIMEOUT 300 LABELS "${T_LABELS}")
+  set(cost 0)
+  list(FIND TAPDECK_SLOW_TESTS ${T_NAME} slow)
+  if(slow GREATER -1)
+    list(LENGTH TAPDECK_SLOW_TESTS count)
+    math(EXPR cost "100 + ${count} - ${slow}")
+  endif()
+  set_tests_properties(${T_NAME} PROPERTIES ENVIRONMENT "${env}" TIMEOUT 300
+    LABELS "${T_LABELS}" COST ${cost})
 endfunction()
