@@ -22,7 +22,7 @@ XVFB := xvfb-run -a -s "-screen 0 1280x1024x24 -noreset"
 TEST_JOBS := 6
 CTEST := ctest --output-on-failure -j$(TEST_JOBS)
 
-.PHONY: run panel test bench deps deps-fuzz build build-asan build-tsan build-fuzz fuzz fuzz-short
+.PHONY: run panel test bench deps deps-fuzz build build-test build-asan build-tsan build-fuzz fuzz fuzz-short
 
 # Installs the Debian packages of $(1) that are missing.
 define install_missing
@@ -44,6 +44,12 @@ deps-fuzz:
 
 build: deps
 	cmake -S . -B build $(CMAKE_FLAGS)
+	cmake --build build
+
+# The plain tree of `make test`: the program, tools and benchmarks, and the tests that
+# are about the optimised program; the AddressSanitizer tree runs every test.
+build-test: deps
+	cmake -S . -B build $(CMAKE_FLAGS) -DTAPDECK_TESTS=optimised
 	cmake --build build
 
 build-asan: deps
@@ -74,7 +80,7 @@ run: build
 panel: build
 	exec build/app/tapdeck
 
-test: build build-asan build-tsan fuzz-short
+test: build-test build-asan build-tsan fuzz-short
 	$(CTEST) --test-dir build-tsan
 	$(CTEST) --test-dir build-asan
 	$(CTEST) --test-dir build

@@ -1,7 +1,7 @@
 // Saves layouts for the file safety tests, in a process of its own so that a test can
 // kill it or limit its file size:
 //   layout_writer loop <file>           saves WriterLayout(0) and (1) in turn for ever,
-//                                       printing "saved" once the first save is done
+//                                       printing "saved" after each save
 //   layout_writer limited <file> <max>  one save of WriterLayout(1) with files limited to
 //                                       max bytes; prints each box shown; exit 0 when saved
 #include "MessageBoxRecorder.h"
@@ -24,10 +24,8 @@ int main(int argc, char** argv) {
         for (int i = 0;; ++i) {
             if (!SaveLayout(file, WriterLayout(i % 2)))
                 return 2;
-            if (i == 0) {
-                std::puts("saved");
-                std::fflush(stdout);
-            }
+            std::puts("saved");
+            std::fflush(stdout);
         }
     }
     if (args.value(1) == QLatin1String("limited")) {
