@@ -20,7 +20,6 @@ XVFB := xvfb-run -a -s "-screen 0 1280x1024x24 -noreset"
 # Tests mostly wait on lines, processes and windows, so more run at once than there are
 # cores; each test that needs an X server starts its own (cmake/with_display.sh).
 TEST_JOBS := 6
-CTEST := ctest --output-on-failure -j$(TEST_JOBS)
 
 .PHONY: run panel test bench deps deps-fuzz build build-test build-asan build-tsan build-fuzz fuzz fuzz-short
 
@@ -80,10 +79,10 @@ run: build
 panel: build
 	exec build/app/tapdeck
 
-test: build-test build-asan build-tsan fuzz-short
-	$(CTEST) --test-dir build-tsan
-	$(CTEST) --test-dir build-asan
-	$(CTEST) --test-dir build
+# Every tree is built and tested, each tree's tests running while the next one compiles
+# (cmake/test_all.sh); the output of each comes at the end, with a summary line.
+test: deps deps-fuzz
+	MAKE="$(MAKE)" TEST_JOBS=$(TEST_JOBS) FUZZ_SHORT_SECONDS=$(FUZZ_SHORT_SECONDS) sh cmake/test_all.sh
 
 # Every benchmark in the normal build tree, ours against its baseline; prints one table.
 bench: build

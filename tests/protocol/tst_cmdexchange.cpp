@@ -233,6 +233,8 @@ void TestCmdExchange::replyLengthZero() {
     QCOMPARE(m_bench.board.Traffic().mid(before),
              (QStringList{"rx 0D", "tx 0D", "rx F4 01 50 45", "tx 06"}));
     QVERIFY(Cmd::SendPlayCommand(*m_bench.comm, 1, 0, 1));
+    // Its traffic, all of it, before the next test counts what follows.
+    QVERIFY(m_bench.board.WaitForTraffic(before + 8, 2000));
 }
 
 void TestCmdExchange::replyLengthOutOfRangeIsRefused_data() {

@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 #include <QTest>
 
+#include <chrono>
 #include <future>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -50,11 +51,19 @@ int DriverQueue(int fd) {
 int FillLine(ICommDevice& device) {
     const QByteArray block(4096, 'f');
     int taken = 0;
-    for (int n = int(block.size()); n == int(block.size());) {
-        n = device.WriteNow(block.constData(), int(block.size()));
+    // The kernel moves written bytes on to the other side a little later, more so on a
+    // busy machine, which makes room again: the line is full once it stays full.
+    for (int full = 0; full < 3;) {
+        const int n = device.WriteNow(block.constData(), int(block.size()));
         if (n < 0)
             return -1;
         taken += n;
+        if (n < int(block.size())) {
+            ++full;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        } else {
+            full = 0;
+        }
     }
     return taken;
 }
