@@ -61,7 +61,7 @@ build-tsan: deps
 
 # libFuzzer targets: clang with AddressSanitizer and UBSan, in a tree of their own.
 build-fuzz: deps deps-fuzz
-	CC=clang CXX=clang++ cmake -S . -B build-fuzz $(CMAKE_FLAGS) -DTAPDECK_FUZZ=ON
+	CC=clang CXX=clang++ cmake -S . -B build-fuzz $(CMAKE_FLAGS) $(SANITIZER_FLAGS) -DTAPDECK_FUZZ=ON
 	cmake --build build-fuzz
 
 fuzz: build-fuzz
