@@ -45,10 +45,11 @@ build: deps
 	cmake -S . -B build $(CMAKE_FLAGS)
 	cmake --build build
 
-# The plain tree of `make test`: the program, tools and benchmarks, and the tests that
-# are about the optimised program; the AddressSanitizer tree runs every test.
+# The plain tree of `make test`: the program, tools and the tests that are about the
+# optimised program; the AddressSanitizer tree runs every test. No benchmarks: no test
+# runs them (`make bench` builds them).
 build-test: deps
-	cmake -S . -B build $(CMAKE_FLAGS) -DTAPDECK_TESTS=optimised
+	cmake -S . -B build $(CMAKE_FLAGS) -DTAPDECK_TESTS=optimised -DTAPDECK_BENCH=OFF
 	cmake --build build
 
 build-asan: deps
@@ -85,5 +86,7 @@ test: deps deps-fuzz
 	MAKE="$(MAKE)" TEST_JOBS=$(TEST_JOBS) FUZZ_SHORT_SECONDS=$(FUZZ_SHORT_SECONDS) sh cmake/test_all.sh
 
 # Every benchmark in the normal build tree, ours against its baseline; prints one table.
-bench: build
+bench: deps
+	cmake -S . -B build $(CMAKE_FLAGS) -DTAPDECK_BENCH=ON
+	cmake --build build
 	$(XVFB) python3 bench/run_all.py build

@@ -1,7 +1,7 @@
 #!/bin/sh
-# test_all.sh: what `make test` does. Builds the ThreadSanitizer, plain, fuzz and
-# AddressSanitizer trees one after the other, each on every core, and runs each tree's
-# tests while the next one compiles: the tests mostly wait on lines, processes and
+# test_all.sh: what `make test` does. Builds the AddressSanitizer, ThreadSanitizer, fuzz
+# and plain trees one after the other, each on every core, and runs each tree's tests
+# while the next one compiles (the longest run first, the shortest last): the tests mostly wait on lines, processes and
 # windows, and the compiler runs at a lower priority, so a test gets the processor as
 # soon as it needs it. Each tree's output is printed once everything has ended.
 # Environment: MAKE, TEST_JOBS (tests at once per tree), FUZZ_SHORT_SECONDS.
@@ -36,14 +36,14 @@ ctest_tree() {
     ctest --output-on-failure -j"$jobs" --test-dir "$1"
 }
 
-build build-tsan
-check tsan ctest_tree build-tsan
-build build-test
-check plain ctest_tree build
-build build-fuzz
-check fuzz nice -n 10 fuzz/run_fuzzers.sh build-fuzz "$fuzz_seconds"
 build build-asan
 check asan ctest_tree build-asan
+build build-tsan
+check tsan ctest_tree build-tsan
+build build-fuzz
+check fuzz nice -n 10 fuzz/run_fuzzers.sh build-fuzz "$fuzz_seconds"
+build build-test
+check plain ctest_tree build
 wait
 
 failed=""
