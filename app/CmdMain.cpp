@@ -6,9 +6,8 @@
 #include "FileDialog.h"
 #include "LayoutFileName.h"
 #include "MessageBox.h"
-#include "MotionEditorLink.h"
 #include "PanelLayout.h"
-#include "SelectLink.h"
+#include "PanelLink.h"
 #include "ShortcutFilter.h"
 #include "UiFont.h"
 #include "WindowMessageReceiver.h"
@@ -69,7 +68,7 @@ bool IsCommandButton(const QObject* component) {
 
 TCmdMain::TCmdMain(const QString& settingsFolder, QWidget* parent)
     : QWidget(parent, Qt::Window), m_settingsFolder(settingsFolder), m_color(clBtnFace),
-      m_fontColor(clWindowText), m_windowSystem(CreateWindowSystem()) {
+      m_fontColor(clWindowText) {
     setObjectName(QStringLiteral("CmdMain"));
     SetCaption(QStringLiteral("Tapdeck"));
     setFont(UiFont());
@@ -102,10 +101,9 @@ void TCmdMain::CreateComponents() {
     AddComponent(PopupMenu);
     CreateMenu();
 
-    CommX1 = new TCommX(this);
-    CommX1->setObjectName(QStringLiteral("CommX1"));
-    CommX1->SetBitRate(115200);
-    CommX1->SetFlowCtrl(cfcNone);
+    m_link = new TPanelLink(this);
+    m_link->SetPlayNumberSource([this](QObject* button) { return PlayNumberOf(button); });
+    CommX1 = &m_link->Comm();
     AddComponent(CommX1);
 
     OpenDialog = new TFileDialog(TFileDialog::Kind::Open, QStringLiteral("OpenDialog"), this);
@@ -176,6 +174,11 @@ TColorBtn* TCmdMain::FindCommandButton(const QString& name) const {
 
 void TCmdMain::SetEditor(TBtnPrm* editor) {
     m_editor = editor;
+    if (!editor)
+        return;
+    connect(editor, &TBtnPrm::LinkChosen, m_link, &TPanelLink::ChooseLink);
+    connect(m_link, &TPanelLink::LinkShown, editor, &TBtnPrm::ShowLink);
+    m_link->RestoreLink(SettingsFilePath());
 }
 
 // --- properties --------------------------------------------------------------------------
@@ -206,11 +209,7 @@ void TCmdMain::ClearPanelBackground() {
 }
 
 void TCmdMain::SetWindowSystem(std::unique_ptr<IWindowSystem> windows) {
-    m_windowSystem = std::move(windows);
-}
-
-void TCmdMain::SelectLink(int index) {
-    ::SelectLink(*CommX1, index);
+    m_link->SetWindowSystem(std::move(windows));
 }
 
 int TCmdMain::Left() const {
@@ -280,16 +279,14 @@ void TCmdMain::SetEditMode(bool on) {
 }
 
 QString TCmdMain::SettingsFilePath() const {
-    const QString folder =
-        m_settingsFolder.isEmpty() ? QCoreApplication::applicationDirPath() : m_settingsFolder;
-    return QDir(folder).filePath(QLatin1String(SettingsFileName));
+    return ::SettingsFilePath(m_settingsFolder);
 }
 
 // --- storage -------------------------------------------------------------------------------
 
 PanelLayout TCmdMain::DescribePanel() const {
     PanelLayout layout;
-    layout.comm = m_editor ? m_editor->LinkIndex() : -1;
+    layout.comm = m_link->LinkIndex();
     layout.caption = Caption();
     layout.top = Top();
     layout.left = Left();
@@ -372,7 +369,6 @@ TColorBtn* TCmdMain::CreateCommandButton(const PanelButton& stored, const QStrin
 // --- handlers ------------------------------------------------------------------------------
 
 void TCmdMain::FormCreate() {
-    MotionEditorWindow = -1;
     BackgroundPicture = QImage();
     LoadLayout(SettingsFilePath());
     // An empty path or an unreadable picture leaves the panel without one.
@@ -489,7 +485,7 @@ void TCmdMain::Save1Click() {
     // The dialog asked about the name as chosen; a different existing file is not
     // overwritten without the same question.
     if (fileName != chosen && QFileInfo::exists(fileName) &&
-        ShowMessageBox(2, 5, 0,
+        ShowMessageBox(MessageKindQuestion, MessageButtonsYesNo, 0,
                        QStringLiteral("%1 は既に存在します。\n上書きしますか？")
                            .arg(QDir::toNativeSeparators(fileName)),
                        0) != IDYES)

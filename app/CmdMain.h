@@ -20,6 +20,7 @@ class QMenu;
 class TColorBtn;
 class TShortcutFilter;
 class TCommX;
+class TPanelLink;
 class TFileDialog;
 struct PanelButton;
 struct PanelLayout;
@@ -27,9 +28,9 @@ struct PanelLayout;
 // A component of the main window is a command button exactly when its name begins "CB_".
 bool IsCommandButton(const QObject* component);
 
-// The command panel: the program's main window. It owns its menu, the serial port
-// component, the file dialogs, the background picture and every command button, and
-// keeps the whole panel in the settings file beside the executable.
+// The command panel: the program's main window. It owns its menu, the link to the robot,
+// the file dialogs, the background picture and every command button, and keeps the whole
+// panel in the settings file beside the executable.
 class TCmdMain : public QWidget, public IPanelHost {
     Q_OBJECT
 public:
@@ -39,6 +40,7 @@ public:
     ~TCmdMain() override;
 
     // The property editor is created after the main window; until then nothing is mirrored.
+    // It shows and chooses the link, and the stored choice is selected once it is there.
     void SetEditor(TBtnPrm* editor);
     TBtnPrm* Editor() const { return m_editor; }
 
@@ -63,7 +65,6 @@ public:
 
     QImage BackgroundPicture;
     QString BackgroundFile;
-    TWindowHandle MotionEditorWindow = NoWindow;
     QPointer<TColorBtn> LastButton;
     int ButtonCounter = 0;
     QString SelectedButtonName;
@@ -103,8 +104,8 @@ public:
     void ExitBtnClick();
 
     // Command buttons: mouse, press and shortcut keys. X and Y are in the button.
-    void ButtonMouseDown(TColorBtn* button, Qt::MouseButton mouseButton, TShiftState shift,
-                         int x, int y);
+    void ButtonMouseDown(TColorBtn* button, Qt::MouseButton mouseButton, TShiftState shift, int x,
+                         int y);
     void ButtonMouseMove(TColorBtn* button, TShiftState shift, int x, int y);
     void PressButton(TColorBtn* button);
     void DispatchShortcut(int keyCode);
@@ -116,9 +117,10 @@ public:
     bool LoadLayout(const QString& fileName);
     PanelLayout DescribePanel() const;
 
+    // The link to the robot: the serial component, the motion editor, every press.
+    TPanelLink& Link() const { return *m_link; }
     // The window system through which the motion editor is found and told; tests give a fake.
     void SetWindowSystem(std::unique_ptr<IWindowSystem> windows);
-    IWindowSystem& WindowSystem() const { return *m_windowSystem; }
 
     // IPanelHost
     QString SelectedName() const override { return SelectedButtonName; }
@@ -138,8 +140,6 @@ public:
     bool LoadPanelBackground(const QString& fileName) override;
     void ClearPanelBackground() override;
     void SetEditMode(bool on) override;
-    void ResetMotionEditorWindow() override { MotionEditorWindow = NoWindow; }
-    void SelectLink(int index) override;
 
 signals:
     // The window has closed and the settings file has been written: the program ends.
@@ -165,7 +165,7 @@ private:
     TColorBtn* CreateCommandButton(const PanelButton& stored, const QString& name);
     void ApplyEditMode();
     bool IsOnCommandButton(const QMouseEvent& event) const;
-    void SendPress(TColorBtn& button);
+    int PlayNumberOf(QObject* button) const;
     void SetButtonGeometry(TColorBtn& button, const QRect& geometry);
     void AdoptFrameMargins();
     QSize FrameExtra() const;
@@ -173,10 +173,8 @@ private:
     QString m_settingsFolder;
     TColor m_color;
     TColor m_fontColor;
-    std::unique_ptr<IWindowSystem> m_windowSystem;
+    TPanelLink* m_link = nullptr;
     TShortcutFilter* m_shortcuts = nullptr;
-    bool m_pressRunning = false;          // a press is on its way to the board
-    QPointer<TColorBtn> m_pendingPress;   // the press that came in meanwhile, the last one
     QPointer<TBtnPrm> m_editor;
     QList<QPointer<QObject>> m_components;
     QSize m_outerSize; // wanted outer size, kept until the window manager's frame is known

@@ -2,15 +2,10 @@
 #include "CmdMain.h"
 
 #include "ButtonDrag.h"
-#include "Cmd.h"
 #include "ColorBtn.h"
-#include "CommX.h"
-#include "MotionEditorLink.h"
-#include "PortRecovery.h"
-#include "SelectLink.h"
+#include "PanelLink.h"
 
 #include <QMouseEvent>
-#include <utility>
 
 namespace {
 
@@ -57,38 +52,16 @@ void TCmdMain::SetButtonGeometry(TColorBtn& button, const QRect& geometry) {
         button.move(geometry.topLeft());
 }
 
-// Presses never nest: one that comes in while the board is being waited for (the wait
-// keeps the event loop turning) becomes the pending press, replacing an earlier pending
-// one, and runs as soon as the running one is done.
 void TCmdMain::PressButton(TColorBtn* button) {
-    if (!button || EditMode() || button->Tag() == NoPlayNumber)
-        return;
-    if (m_pressRunning) {
-        m_pendingPress = button;
-        return;
-    }
-    m_pressRunning = true;
-    QPointer<TColorBtn> next = button;
-    while (next) {
-        SendPress(*next);
-        next = std::exchange(m_pendingPress, nullptr);
-        if (next && (EditMode() || next->Tag() == NoPlayNumber))
-            next = nullptr;
-    }
-    m_pressRunning = false;
+    if (button)
+        m_link->Press({button});
 }
 
-void TCmdMain::SendPress(TColorBtn& button) {
-    const int number = button.Tag();
-    const int link = m_editor ? m_editor->LinkIndex() : -1;
-    if (link != MotionEditorLink) {
-        // An adapter unplugged under the link and plugged in again is taken up again here.
-        RecoverLostLink(*CommX1);
-        // The user is told nothing when the board does not acknowledge.
-        Cmd::SendPlayCommand(*CommX1, 1, 0, static_cast<unsigned char>(number));
-        return;
-    }
-    SendToMotionEditor(*m_windowSystem, MotionEditorWindow, number);
+int TCmdMain::PlayNumberOf(QObject* component) const {
+    const auto* button = qobject_cast<const TColorBtn*>(component);
+    if (!button || EditMode() || button->Tag() == NoPlayNumber)
+        return TPanelLink::NoPlay;
+    return button->Tag();
 }
 
 void TCmdMain::DispatchShortcut(int keyCode) {
@@ -100,13 +73,14 @@ void TCmdMain::DispatchShortcut(int keyCode) {
             button->Param1() == keyCode)
             matching.append(button);
     }
-    // A press lets the event loop run, and a button may go meanwhile.
+    // Every button of one key-down is pressed as one press, so that all of them wait
+    // together for an exchange that is running.
+    QList<QPointer<QObject>> pressed;
     for (const QPointer<TColorBtn>& button : matching) {
-        if (!button)
-            continue;
         button->setFocus(Qt::ShortcutFocusReason);
-        PressButton(button);
+        pressed.append(button.data());
     }
+    m_link->Press(pressed);
 }
 
 void TCmdMain::WindowMessage(quint32, qint32, qint32) {

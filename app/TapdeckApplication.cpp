@@ -14,7 +14,7 @@ void ReportUnhandled(const QString& detail) {
     QString text = QStringLiteral("予期しないエラーが発生しました。");
     if (!detail.isEmpty())
         text += QLatin1Char('\n') + detail;
-    ShowMessageBox(3, 2, 0, text, 0);
+    ShowMessageBox(MessageKindError, MessageButtonsOk, 0, text, 0);
 }
 
 } // namespace

@@ -9,10 +9,7 @@
 #include "KeyName.h"
 #include "PanelHost.h"
 #include "UiFont.h"
-#include "PanelLayout.h"
 
-#include <QCoreApplication>
-#include <QDir>
 #include <QFocusEvent>
 #include <QFont>
 #include <QGuiApplication>
@@ -53,10 +50,10 @@ void TUnselectedEdit::focusInEvent(QFocusEvent* event) {
     deselect();
 }
 
-TBtnPrm::TBtnPrm(IPanelHost* host, const QString& settingsFolder, QWidget* parent)
+TBtnPrm::TBtnPrm(IPanelHost* host, QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint),
-      m_host(host), m_settingsFolder(settingsFolder) {
+      m_host(host) {
     setObjectName(QStringLiteral("BtnPrm"));
     setWindowTitle(QStringLiteral("プロパティ"));
     setFont(UiFont());
@@ -144,8 +141,6 @@ void TBtnPrm::FormCreate() {
     for (int port = 1; port <= PortCount; ++port)
         CommPort->addItem(QStringLiteral("COM%1").arg(port));
     CommPort->setCurrentIndex(-1);
-    LoadPortChoice(SettingsFilePath());
-    CommPortCloseUp();
 
     ColorCombo->clear();
     for (int index = 0; index < ColorTableSize; ++index)
@@ -163,25 +158,13 @@ void TBtnPrm::FormCreate() {
     ShortEdit->setText(KeyName(-1));
 }
 
-void TBtnPrm::LoadPortChoice(const QString& fileName) {
-    const std::optional<int> choice = ::LoadPortChoice(fileName);
-    if (!choice)
-        return; // the place cannot be written: the box was shown, the list keeps no selection
-    CommPort->setCurrentIndex(*choice >= 0 && *choice <= PortCount ? *choice : -1);
-}
-
 // Every close of the list selects the link anew, also on the entry already selected.
 void TBtnPrm::CommPortCloseUp() {
-    if (!m_host)
-        return;
-    m_host->ResetMotionEditorWindow();
-    m_host->SelectLink(CommPort->currentIndex());
+    emit LinkChosen(CommPort->currentIndex());
 }
 
-QString TBtnPrm::SettingsFilePath() const {
-    const QString folder =
-        m_settingsFolder.isEmpty() ? QCoreApplication::applicationDirPath() : m_settingsFolder;
-    return QDir(folder).filePath(QLatin1String(SettingsFileName));
+void TBtnPrm::ShowLink(int index) {
+    CommPort->setCurrentIndex(index >= 0 && index <= PortCount ? index : -1);
 }
 
 int TBtnPrm::LinkIndex() const {

@@ -30,9 +30,7 @@ protected:
 class TBtnPrm : public QWidget {
     Q_OBJECT
 public:
-    // settingsFolder: where the settings file lives; empty for the executable's folder.
-    explicit TBtnPrm(IPanelHost* host, const QString& settingsFolder = QString(),
-                     QWidget* parent = nullptr);
+    explicit TBtnPrm(IPanelHost* host, QWidget* parent = nullptr);
     ~TBtnPrm() override;
 
     // Loads the fields from the selected button, or from the panel. A selection that names
@@ -40,8 +38,10 @@ public:
     void ShowButtonProperties();
     void ShowPanelProperties();
 
-    // Selected entry of the port list: 0 the motion editor link, 1-30 COM1-COM30, -1 none.
+    // The entry the port list shows: 0 the motion editor link, 1-30 COM1-COM30, -1 none.
     int LinkIndex() const;
+    // Shows the chosen link in the port list; chooses nothing.
+    void ShowLink(int index);
 
     // Stops every call back into the host; the main window calls it before it goes.
     void DetachHost() { m_host = nullptr; }
@@ -70,6 +70,10 @@ public:
     TColorDialog* ColorDialog = nullptr;
     TFileDialog* OpenPictureDialog = nullptr;
 
+signals:
+    // The port list has closed on an entry, also on the one already chosen.
+    void LinkChosen(int index);
+
 protected:
     void hideEvent(QHideEvent* event) override;
     // The child-key handler and the fields' key-down and double-click handlers.
@@ -79,7 +83,6 @@ private:
     void CreateComponents();
     void FormCreate();
     void FormHide();
-    void LoadPortChoice(const QString& fileName);
     void CommPortCloseUp();
     void ColorComboCloseUp();
     void ComboCloseUp();
@@ -94,13 +97,11 @@ private:
     void ShowGeometry(int left, int top, int width, int height);
     void SelectColor(TColor color);
     bool FindTarget(TColorBtn*& button);
-    QString SettingsFilePath() const;
     void PlaceRow(QLabel*& label, const char* labelName, const QString& caption, QWidget* field,
                   const char* fieldName, int y);
     QLineEdit* AddField(QLabel*& label, const char* labelName, const QString& caption,
                         const char* fieldName, int y);
 
     IPanelHost* m_host;
-    QString m_settingsFolder;
     bool m_loading = false; // fields are being filled from the target, not edited
 };

@@ -42,11 +42,6 @@ public:
     // The check mark of the edit-mode menu item.
     virtual void SetEditMode(bool on) = 0;
 
-    // Forgets the cached window of the motion editor program.
-    virtual void ResetMotionEditorWindow() = 0;
-    // Link selection for a port list index: 0 the motion editor, 1-30 COMn, -1 none.
-    virtual void SelectLink(int index) = 0;
-
 protected:
     ~IPanelHost() = default;
 };

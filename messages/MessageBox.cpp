@@ -31,19 +31,19 @@ struct ButtonSet {
 
 ButtonSet buttonSet(unsigned char code) {
     switch (code) {
-    case 0:
+    case MessageButtonsAbortRetryIgnore:
         return {MB_ABORTRETRYIGNORE, {IDABORT, IDRETRY, IDIGNORE}};
-    case 1:
+    case MessageButtonsOkHelp:
         return {MB_HELP, {IDOK, IDHELP}};
-    case 3:
+    case MessageButtonsOkCancel:
         return {MB_OKCANCEL, {IDOK, IDCANCEL}};
-    case 4:
+    case MessageButtonsRetryCancel:
         return {MB_RETRYCANCEL, {IDRETRY, IDCANCEL}};
-    case 5:
+    case MessageButtonsYesNo:
         return {MB_YESNO, {IDYES, IDNO}};
-    case 6:
+    case MessageButtonsYesNoCancel:
         return {MB_YESNOCANCEL, {IDYES, IDNO, IDCANCEL}};
-    default: // 2, and codes above 6, are a single OK
+    default: // MessageButtonsOk, and codes above 6
         return {MB_OK, {IDOK}};
     }
 }

@@ -33,6 +33,25 @@ enum MessageBoxFlag : unsigned int {
     MB_HELP = 0x4000,
 };
 
+// The kind codes of ShowMessageBox: each gives the box its caption and icon.
+enum MessageBoxKind : unsigned char {
+    MessageKindWarning = 0,
+    MessageKindInformation = 1,
+    MessageKindQuestion = 2,
+    MessageKindError = 3,
+};
+
+// The button-set codes of ShowMessageBox; codes above 6 are a single OK.
+enum MessageBoxButtons : unsigned char {
+    MessageButtonsAbortRetryIgnore = 0,
+    MessageButtonsOkHelp = 1,
+    MessageButtonsOk = 2,
+    MessageButtonsOkCancel = 3,
+    MessageButtonsRetryCancel = 4,
+    MessageButtonsYesNo = 5,
+    MessageButtonsYesNoCancel = 6,
+};
+
 // Everything one call decides before the box is shown.
 struct MessageBoxRequest {
     unsigned char kind = 0;

@@ -62,7 +62,7 @@ QString CannotSaveMessage() {
 }
 
 void ShowCannotSaveMessage() {
-    ShowMessageBox(3, 2, 0, CannotSaveMessage(), 0);
+    ShowMessageBox(MessageKindError, MessageButtonsOk, 0, CannotSaveMessage(), 0);
 }
 
 bool IsIniPlaceWritable(const QString& fileName) {

@@ -3,6 +3,9 @@
 #include "IniDocument.h"
 #include "IniFile.h"
 
+#include <QCoreApplication>
+#include <QDir>
+
 #include <algorithm>
 
 namespace {
@@ -119,4 +122,9 @@ std::optional<int> LoadPortChoice(const QString& fileName) {
     if (!doc)
         return std::nullopt;
     return doc->readInteger(FormSection, u"Comm", 0);
+}
+
+QString SettingsFilePath(const QString& folder) {
+    const QString place = folder.isEmpty() ? QCoreApplication::applicationDirPath() : folder;
+    return QDir(place).filePath(QLatin1String(SettingsFileName));
 }

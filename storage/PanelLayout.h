@@ -66,6 +66,8 @@ inline constexpr qsizetype MaxLayoutCaption = 4096;
 
 // File name of the settings file, kept beside the executable.
 inline constexpr const char* SettingsFileName = "Vodazevivuzo3.ini";
+// The settings file in a folder; an empty folder is the executable's.
+QString SettingsFilePath(const QString& folder);
 
 // Writes the panel to fileName, replacing the whole file (through a temporary file
 // renamed over the old one). Returns false when the place cannot be written or the

@@ -5,6 +5,7 @@
 #include "FileDialog.h"
 #include "LayoutFileName.h"
 #include "MessageBoxRecorder.h"
+#include "PanelLink.h"
 
 #include <QAction>
 #include <QApplication>
@@ -149,7 +150,7 @@ void TestCmdMain::firstStartCreatesTheSettingsFileAndShowsTheDefaults() {
     QCOMPARE(panel.ButtonCounter, 0);
     QVERIFY(panel.BackgroundFile.isEmpty());
     QVERIFY(panel.BackgroundPicture.isNull());
-    QCOMPARE(panel.MotionEditorWindow, -1LL);
+    QCOMPARE(panel.Link().MotionEditorWindow(), -1LL);
     QVERIFY(!panel.EditMode());
     QVERIFY(panel.SelectedButtonName.isEmpty());
     QCOMPARE(PixelAt(panel, QPoint(5, 5)), ResolveColor(clBtnFace));
@@ -238,7 +239,7 @@ void TestCmdMain::closeWritesTheWorkedExampleBackUnchanged() {
     WriteAll(SettingsPath(), example);
     {
         TCmdMain panel(m_dir->path());
-        TBtnPrm editor(&panel, m_dir->path());
+        TBtnPrm editor(&panel);
         panel.SetEditor(&editor);
         QTRY_COMPARE(panel.PanelBounds(), QRect(200, 100, 320, 240));
         QFile::remove(SettingsPath());
@@ -394,7 +395,7 @@ void TestCmdMain::openOfAnUnwritableLayoutKeepsThePanel() {
 void TestCmdMain::doubleClickOnEmptyPanelTogglesEditMode() {
     QVERIFY(QFile::copy(TAPDECK_TEST_DATA "/app/worked_example.ini", SettingsPath()));
     TCmdMain panel(m_dir->path());
-    TBtnPrm editor(&panel, m_dir->path());
+    TBtnPrm editor(&panel);
     panel.SetEditor(&editor);
     QVERIFY(QTest::qWaitForWindowExposed(&panel));
     panel.SelectedButtonName = "CB_1";
@@ -418,7 +419,7 @@ void TestCmdMain::doubleClickOnEmptyPanelTogglesEditMode() {
 
 void TestCmdMain::menuEditCheckShowsAndHidesTheEditor() {
     TCmdMain panel(m_dir->path());
-    TBtnPrm editor(&panel, m_dir->path());
+    TBtnPrm editor(&panel);
     panel.SetEditor(&editor);
     panel.EditCheck->trigger();
     QVERIFY(panel.EditMode());
@@ -430,7 +431,7 @@ void TestCmdMain::menuEditCheckShowsAndHidesTheEditor() {
 
 void TestCmdMain::hidingTheEditorSwitchesEditModeOff() {
     TCmdMain panel(m_dir->path());
-    TBtnPrm editor(&panel, m_dir->path());
+    TBtnPrm editor(&panel);
     panel.SetEditor(&editor);
     panel.EditCheckClick();
     QVERIFY(editor.isVisible());
@@ -456,7 +457,7 @@ void TestCmdMain::resizeAndMoveMirrorIntoTheEditor() {
     QFETCH(bool, mirrored);
     QVERIFY(QFile::copy(TAPDECK_TEST_DATA "/app/worked_example.ini", SettingsPath()));
     TCmdMain panel(m_dir->path());
-    TBtnPrm editor(&panel, m_dir->path());
+    TBtnPrm editor(&panel);
     panel.SetEditor(&editor);
     QVERIFY(QTest::qWaitForWindowExposed(&panel));
     if (editMode)
@@ -501,7 +502,7 @@ void TestCmdMain::mouseDownOnPanelOrFrameSelectsThePanel() {
     QFETCH(bool, selectsPanel);
     QVERIFY(QFile::copy(TAPDECK_TEST_DATA "/app/worked_example.ini", SettingsPath()));
     TCmdMain panel(m_dir->path());
-    TBtnPrm editor(&panel, m_dir->path());
+    TBtnPrm editor(&panel);
     panel.SetEditor(&editor);
     panel.SelectedButtonName = "CB_2";
     editor.ShowButtonProperties();
@@ -610,7 +611,7 @@ void TestCmdMain::unwritableSettingsFolderReportsAtStartAndClose() {
 void TestCmdMain::createAndDeleteButtonsKeepNumbersAndComponentOrder() {
     QVERIFY(QFile::copy(TAPDECK_TEST_DATA "/app/worked_example.ini", SettingsPath()));
     TCmdMain panel(m_dir->path());
-    TBtnPrm editor(&panel, m_dir->path());
+    TBtnPrm editor(&panel);
     panel.SetEditor(&editor);
     panel.CreateButton->trigger();
     QVERIFY(panel.EditMode());

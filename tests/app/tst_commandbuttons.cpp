@@ -41,8 +41,9 @@ QByteArray SettingsFile(int comm, const QList<StoredButton>& buttons) {
         const StoredButton& b = buttons[i];
         text += "[Button" + QByteArray::number(i + 1) + "]\r\nCaption=B" +
                 QByteArray::number(i + 1) + "\r\nLeft=" + QByteArray::number(b.left) +
-                "\r\nTop=" + QByteArray::number(b.top) + "\r\nWidth=" +
-                QByteArray::number(b.width) + "\r\nHeight=" + QByteArray::number(b.height) +
+                "\r\nTop=" + QByteArray::number(b.top) +
+                "\r\nWidth=" + QByteArray::number(b.width) +
+                "\r\nHeight=" + QByteArray::number(b.height) +
                 "\r\nMotion=" + QByteArray::number(b.motion) +
                 "\r\nShortCut=" + QByteArray::number(b.shortCut) + "\r\n";
     }
@@ -68,16 +69,14 @@ struct Panel {
         windows = fake.get();
         windows->SetWindows({{42, true, "Editor", "TPosewright3"}});
         main->SetWindowSystem(std::move(fake));
-        editor = std::make_unique<TBtnPrm>(main.get(), dir.path());
+        editor = std::make_unique<TBtnPrm>(main.get());
         main->SetEditor(editor.get());
     }
     ~Panel() {
         main->CommX1->Close();
         SetCommPortFolder("");
     }
-    TColorBtn* Button(int n) const {
-        return main->FindCommandButton("CB_" + QString::number(n));
-    }
+    TColorBtn* Button(int n) const { return main->FindCommandButton("CB_" + QString::number(n)); }
     // The command buttons in component order.
     QStringList ButtonNames() const {
         QStringList names;
@@ -94,10 +93,9 @@ struct Panel {
     }
 };
 
-void SendMouse(QWidget* widget, QEvent::Type type, Qt::MouseButton button,
-               Qt::MouseButtons held, QPoint at, Qt::KeyboardModifiers modifiers = {}) {
-    QMouseEvent event(type, QPointF(at), widget->mapToGlobal(QPointF(at)), button, held,
-                      modifiers);
+void SendMouse(QWidget* widget, QEvent::Type type, Qt::MouseButton button, Qt::MouseButtons held,
+               QPoint at, Qt::KeyboardModifiers modifiers = {}) {
+    QMouseEvent event(type, QPointF(at), widget->mapToGlobal(QPointF(at)), button, held, modifiers);
     QApplication::sendEvent(widget, &event);
 }
 
@@ -125,6 +123,7 @@ private slots:
     void shortcutsPressEveryMatchingButtonNewestFirst_data();
     void shortcutsPressEveryMatchingButtonNewestFirst();
     void keysTypedInTheEditorPressNothing();
+    void pressDuringASlowExchangeRunsAfterIt_data();
     void pressDuringASlowExchangeRunsAfterIt();
 };
 
@@ -132,10 +131,14 @@ void TestCommandButtons::newButtonsContinueTheNumbering_data() {
     QTest::addColumn<int>("loaded");
     QTest::addColumn<QString>("deleted"); // before the new one is made
     QTest::addColumn<QString>("created");
-    QTest::newRow("empty panel") << 0 << "" << "CB_1";
-    QTest::newRow("after loading three") << 3 << "" << "CB_4";
-    QTest::newRow("deleting the last does not reuse its number") << 3 << "CB_3" << "CB_4";
-    QTest::newRow("deleting the first") << 3 << "CB_1" << "CB_4";
+    QTest::newRow("empty panel") << 0 << ""
+                                 << "CB_1";
+    QTest::newRow("after loading three") << 3 << ""
+                                         << "CB_4";
+    QTest::newRow("deleting the last does not reuse its number") << 3 << "CB_3"
+                                                                 << "CB_4";
+    QTest::newRow("deleting the first") << 3 << "CB_1"
+                                        << "CB_4";
 }
 
 void TestCommandButtons::newButtonsContinueTheNumbering() {
@@ -153,8 +156,7 @@ void TestCommandButtons::newButtonsContinueTheNumbering() {
     }
     panel.main->CreateButton->trigger();
     QCOMPARE(panel.ButtonNames().last(), created);
-    QCOMPARE(panel.main->FindCommandButton(created)->Caption(),
-             "Button" + created.mid(3));
+    QCOMPARE(panel.main->FindCommandButton(created)->Caption(), "Button" + created.mid(3));
 }
 
 void TestCommandButtons::createdButtonKeepsInsideTheRightAndBottomEdges_data() {
@@ -178,8 +180,8 @@ void TestCommandButtons::createdButtonKeepsInsideTheRightAndBottomEdges() {
     }
     QCOMPARE(panel.main->size(), QSize(304, 201));
     // The frame's own thickness lies between the outer and the client corner.
-    const QPoint frame = panel.main->mapToGlobal(QPoint(0, 0)) -
-                         QPoint(panel.main->Left(), panel.main->Top());
+    const QPoint frame =
+        panel.main->mapToGlobal(QPoint(0, 0)) - QPoint(panel.main->Left(), panel.main->Top());
     const QPoint extra(panel.main->Width() - 304, panel.main->Height() - 201);
     QCursor::setPos(panel.main->mapToGlobal(pointer) - frame + extra);
     panel.main->CreateButton->trigger();
@@ -229,9 +231,8 @@ void TestCommandButtons::dragSteps_data() {
     QTest::newRow("width past the edge ends at the edge")
         << TDragZone::RightEdge << QRect(250, 50, 40, 30) << QPoint(500, 10)
         << QRect(250, 50, 54, 30);
-    QTest::newRow("height follows the pointer")
-        << TDragZone::BottomEdge << QRect(50, 50, 80, 30) << QPoint(500, 44)
-        << QRect(50, 50, 80, 44);
+    QTest::newRow("height follows the pointer") << TDragZone::BottomEdge << QRect(50, 50, 80, 30)
+                                                << QPoint(500, 44) << QRect(50, 50, 80, 44);
     QTest::newRow("height past the bottom ends at the bottom")
         << TDragZone::BottomEdge << QRect(50, 180, 80, 20) << QPoint(0, 90)
         << QRect(50, 180, 80, 21);
@@ -258,8 +259,8 @@ void TestCommandButtons::mouseDownSelectsRaisesAndGrabs_data() {
     QTest::addColumn<QPoint>("origin");
 
     const int press = QEvent::MouseButtonPress;
-    QTest::newRow("plain left press grabs") << true << press << int(Qt::LeftButton) << 0
-                                            << QPoint(7, 9);
+    QTest::newRow("plain left press grabs")
+        << true << press << int(Qt::LeftButton) << 0 << QPoint(7, 9);
     QTest::newRow("plain left press outside edit mode grabs")
         << false << press << int(Qt::LeftButton) << 0 << QPoint(7, 9);
     QTest::newRow("Ctrl+left leaves the origin")
@@ -323,8 +324,8 @@ void TestCommandButtons::dragWithTheMouseMovesOrSizes_data() {
     QTest::addColumn<int>("cursor");
 
     // The button stands at (50, 50), 80 x 30.
-    QTest::newRow("body moves") << true << QPoint(10, 10) << QPoint(30, 5)
-                                << QRect(70, 45, 80, 30) << int(Qt::ArrowCursor);
+    QTest::newRow("body moves") << true << QPoint(10, 10) << QPoint(30, 5) << QRect(70, 45, 80, 30)
+                                << int(Qt::ArrowCursor);
     QTest::newRow("right edge sizes") << true << QPoint(77, 10) << QPoint(120, 10)
                                       << QRect(50, 50, 120, 30) << int(Qt::SizeHorCursor);
     QTest::newRow("bottom edge sizes") << true << QPoint(10, 27) << QPoint(10, 3)
@@ -394,10 +395,10 @@ void TestCommandButtons::shortcutsPressEveryMatchingButtonNewestFirst_data() {
     // so it is the newest.
     QTest::newRow("A presses both, newest first")
         << int(Qt::Key_A) << 0 << QList<int>{1, 2} << "CB_3";
-    QTest::newRow("Shift+A is the same key") << int(Qt::Key_A) << int(Qt::ShiftModifier)
-                                             << QList<int>{1, 2} << "CB_3";
-    QTest::newRow("Ctrl+A is the same key") << int(Qt::Key_A) << int(Qt::ControlModifier)
-                                            << QList<int>{1, 2} << "CB_3";
+    QTest::newRow("Shift+A is the same key")
+        << int(Qt::Key_A) << int(Qt::ShiftModifier) << QList<int>{1, 2} << "CB_3";
+    QTest::newRow("Ctrl+A is the same key")
+        << int(Qt::Key_A) << int(Qt::ControlModifier) << QList<int>{1, 2} << "CB_3";
     QTest::newRow("OFF button takes the focus, sends nothing")
         << int(Qt::Key_B) << 0 << QList<int>{} << "CB_2";
     QTest::newRow("no match") << int(Qt::Key_C) << 0 << QList<int>{} << "CmdMain";
@@ -430,29 +431,47 @@ void TestCommandButtons::keysTypedInTheEditorPressNothing() {
     QCOMPARE(panel.Posted(), QList<int>{});
 }
 
+void TestCommandButtons::pressDuringASlowExchangeRunsAfterIt_data() {
+    QTest::addColumn<bool>("keyDown");
+    QTest::addColumn<QStringList>("played");
+    const QString first = "rx F4 01 03 F8";
+    // The later click replaces the earlier one.
+    QTest::newRow("two clicks: the later one runs")
+        << false << QStringList{first, "rx F4 01 01 F6"};
+    // CB_1 and CB_2 share the key A; CB_1 is the newer.
+    QTest::newRow("one key-down on two buttons: both run, the newer first")
+        << true << QStringList{first, "rx F4 01 01 F6", "rx F4 01 02 F7"};
+}
+
 void TestCommandButtons::pressDuringASlowExchangeRunsAfterIt() {
-    QTemporaryDir boardDir;
-    Panel panel(3, {{10, 10, 80, 30, 1, -1}, {10, 50, 80, 30, 2, -1}, {10, 90, 80, 30, 3, -1}});
+    QFETCH(bool, keyDown);
+    QFETCH(QStringList, played);
+    Panel panel(3, {{10, 10, 80, 30, 1, 65}, {10, 50, 80, 30, 2, 65}, {10, 90, 80, 30, 3, -1}});
     SimulatorProcess board;
-    QVERIFY2(board.Start(panel.dir.path(), 3, {"--delay", "150"}),
-             qPrintable(board.ErrorString()));
+    QVERIFY2(board.Start(panel.dir.path(), 3, {"--delay", "150"}), qPrintable(board.ErrorString()));
     // Select COM3 again now that the board is there.
     panel.editor->CommPort->showPopup();
     panel.editor->CommPort->hidePopup();
     QCoreApplication::processEvents();
     QVERIFY(panel.main->CommX1->IsOpen());
 
-    // While the first exchange waits for the board, two more presses arrive: the later
-    // one replaces the earlier, and runs once the first is done.
+    // While the first exchange waits for the board, more presses arrive.
     QTimer::singleShot(50, [&] {
+        if (keyDown) {
+            panel.main->DispatchShortcut(65);
+            return;
+        }
         panel.main->PressButton(panel.Button(2));
         panel.main->PressButton(panel.Button(1));
     });
     panel.main->PressButton(panel.Button(3));
-    QVERIFY(board.WaitForTraffic(8, 5000));
-    QTest::qWait(300); // a third exchange, had there been one, would have begun by now
-    QCOMPARE(board.Traffic(), (QStringList{"rx 0D", "tx 0D", "rx F4 01 03 F8", "tx 06", "rx 0D",
-                                           "tx 0D", "rx F4 01 01 F6", "tx 06"}));
+    QVERIFY(board.WaitForTraffic(4 * played.size(), 5000));
+    QTest::qWait(300); // one more exchange, had there been one, would have begun by now
+    QStringList traffic;
+    for (const QString& command : played)
+        traffic << "rx 0D"
+                << "tx 0D" << command << "tx 06";
+    QCOMPARE(board.Traffic(), traffic);
 }
 
 QTEST_MAIN(TestCommandButtons)

@@ -1,8 +1,8 @@
 // The motion editor link on the real X server against the stand-in program: the window
 // found, the play message it receives, and what happens with none running.
 #include "MessageBoxRecorder.h"
-#include "MotionEditorLink.h"
 #include "MotionEditorProcess.h"
+#include "PanelLink.h"
 
 #include <QApplication>
 #include <QTest>
@@ -31,8 +31,7 @@ void TestMotionEditorX11::pressReachesTheUpperVisibleTitledEditor_data() {
     QTest::newRow("the upper of two") << QList<QStringList>{{}, {}} << 1;
     QTest::newRow("none running") << QList<QStringList>{} << -1;
     QTest::newRow("hidden on top is skipped") << QList<QStringList>{{}, {"--hidden"}} << 0;
-    QTest::newRow("untitled on top is skipped") << QList<QStringList>{{}, {"--empty-title"}}
-                                                << 0;
+    QTest::newRow("untitled on top is skipped") << QList<QStringList>{{}, {"--empty-title"}} << 0;
     QTest::newRow("only hidden and untitled")
         << QList<QStringList>{{"--hidden"}, {"--empty-title"}} << -1;
 }

@@ -1,7 +1,7 @@
 // Finding the motion editor's window and posting play numbers to it, on the fake
 // window system.
 #include "FakeWindowSystem.h"
-#include "MotionEditorLink.h"
+#include "PanelLink.h"
 
 #include <QTest>
 
@@ -46,8 +46,7 @@ void TestMotionEditorLink::findMotionEditor_data() {
         << Windows{{1, true, "Editor", "TPosewright3x"}} << NoWindow;
     QTest::newRow("a shorter class name is another class")
         << Windows{{1, true, "Editor", "TPosewright"}} << NoWindow;
-    QTest::newRow("letter case counts") << Windows{{1, true, "Editor", "tposewright3"}}
-                                        << NoWindow;
+    QTest::newRow("letter case counts") << Windows{{1, true, "Editor", "tposewright3"}} << NoWindow;
     QTest::newRow("vanished during the walk")
         << Windows{{1, true, "Editor", Editor, true}, {2, true, "Editor", Editor}} << 2LL;
 }
@@ -69,8 +68,7 @@ void TestMotionEditorLink::pressesKeepOrRefreshTheCache_data() {
 
     QTest::newRow("nothing changed: the cached window, no search") << "" << 7LL << 0;
     QTest::newRow("link chosen again: searched anew") << "reset" << 9LL << 1;
-    QTest::newRow("program restarted: the stale window is replaced")
-        << "restart" << 9LL << 1;
+    QTest::newRow("program restarted: the stale window is replaced") << "restart" << 9LL << 1;
     QTest::newRow("program closed: nothing is posted") << "close" << NoWindow << 1;
     QTest::newRow("another program took the id") << "reuse" << NoWindow << 1;
 }

@@ -34,7 +34,7 @@ struct Panel {
         file.close();
         SetCommPortFolder(dir.path().toStdString());
         main = std::make_unique<TCmdMain>(dir.path());
-        editor = std::make_unique<TBtnPrm>(main.get(), dir.path());
+        editor = std::make_unique<TBtnPrm>(main.get());
         main->SetEditor(editor.get());
         return true;
     }

@@ -3,7 +3,7 @@
 #include "CommX.h"
 #include "FakeCommDevice.h"
 #include "MessageBoxRecorder.h"
-#include "SelectLink.h"
+#include "PanelLink.h"
 #include "SimulatorProcess.h"
 #include "TermiosCommDevice.h"
 
@@ -27,11 +27,10 @@ QStringList LinkCalls(const std::vector<std::string>& calls) {
     return picked;
 }
 
-const QStringList ClosingCalls = {"EscapeCommFunction 6", "PurgeComm 5", "PurgeComm 10",
-                                  "Close"};
-const QStringList OpeningCalls = {"Open 3",      "PurgeComm 5",          "PurgeComm 10",
-                                  "EscapeCommFunction 5", "EscapeCommFunction 6",
-                                  "PurgeComm 10", "PurgeComm 5"};
+const QStringList ClosingCalls = {"EscapeCommFunction 6", "PurgeComm 5", "PurgeComm 10", "Close"};
+const QStringList OpeningCalls = {
+    "Open 3",       "PurgeComm 5", "PurgeComm 10", "EscapeCommFunction 5", "EscapeCommFunction 6",
+    "PurgeComm 10", "PurgeComm 5"};
 
 } // namespace
 
@@ -59,8 +58,8 @@ void TestSelectLink::onTheFakeDevice_data() {
         << true << 3 << "" << ClosingCalls + OpeningCalls << true << 1 << "COM3 設定完了";
     QTest::newRow("PWT3 closes an open port")
         << true << 0 << "" << ClosingCalls << false << 1 << "シリアルポートを閉じました";
-    QTest::newRow("PWT3 with nothing open") << false << 0 << "" << QStringList() << false << 1
-                                            << "シリアルポートを閉じました";
+    QTest::newRow("PWT3 with nothing open")
+        << false << 0 << "" << QStringList() << false << 1 << "シリアルポートを閉じました";
     QTest::newRow("device refused: the rest skipped")
         << false << 3 << "Open" << QStringList{"Open 3"} << false << 3 << "COM3は使用できません";
     QTest::newRow("settings refused during the open: closed again")

@@ -3,7 +3,6 @@
 #include "ColorCombo.h"
 #include "ColorDialog.h"
 #include "FileDialog.h"
-#include "MessageBoxRecorder.h"
 #include "PanelHost.h"
 
 #include <QAbstractItemView>
@@ -14,7 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QScreen>
-#include <QTemporaryDir>
+#include <QSignalSpy>
 #include <QTest>
 #include <QtTest/qtestspontaneevent.h>
 #include <memory>
@@ -48,8 +47,6 @@ public:
     }
     void ClearPanelBackground() override { ++clearedPictures; }
     void SetEditMode(bool on) override { editModeCalls.append(on); }
-    void ResetMotionEditorWindow() override { linkCalls.append(QStringLiteral("reset")); }
-    void SelectLink(int index) override { linkCalls.append(QString::number(index)); }
 
     QString selected;
     std::unique_ptr<TColorBtn> button;
@@ -62,14 +59,7 @@ public:
     QStringList loadedPictures;
     int clearedPictures = 0;
     QList<bool> editModeCalls;
-    QStringList linkCalls; // "reset" and the index of each link selection, in order
 };
-
-void WriteSettings(const QString& folder, const QByteArray& content) {
-    QFile file(folder + "/Vodazevivuzo3.ini");
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(content);
-}
 
 // An editor beside a fake panel holding one button, CB_1 "Walk" at 10,20, 80 x 30, red,
 // Motion5, shortcut F (70), on a client area 320 x 240. The editor is shown and active, so
@@ -88,7 +78,7 @@ public:
         button->SetTag(4);
         button->SetParam1(70);
         panel.selected = panelSelected ? QString() : QString("CB_1");
-        editor = std::make_unique<TBtnPrm>(&panel, dir.path());
+        editor = std::make_unique<TBtnPrm>(&panel);
         if (panelSelected)
             editor->ShowPanelProperties();
         else
@@ -118,7 +108,6 @@ public:
         QCoreApplication::processEvents();
     }
 
-    QTemporaryDir dir;
     FakePanel panel;
     TColorBtn* button = nullptr;
     std::unique_ptr<TBtnPrm> editor;
@@ -135,10 +124,6 @@ class TestBtnPrm : public QObject {
     Q_OBJECT
 private slots:
     void createsTheFieldsAndPortList();
-    void readsTheStoredLink_data();
-    void readsTheStoredLink();
-    void missingSettingsFileIsCreatedAndGivesThePwtLink();
-    void unwritableSettingsFolderShowsTheErrorAndSelectsNothing();
     void showPanelProperties();
     void showButtonProperties();
     void buttonThatIsGoneShowsThePanel();
@@ -168,9 +153,8 @@ private slots:
 };
 
 void TestBtnPrm::createsTheFieldsAndPortList() {
-    QTemporaryDir dir;
     FakePanel panel;
-    TBtnPrm editor(&panel, dir.path());
+    TBtnPrm editor(&panel);
     QCOMPARE(editor.windowTitle(), QString("プロパティ"));
     QCOMPARE(editor.size(), QSize(208, 217));
     QVERIFY(!editor.isVisible());
@@ -188,58 +172,9 @@ void TestBtnPrm::createsTheFieldsAndPortList() {
     QCOMPARE(editor.Panel1->text(), QString("Vodazevivuzo3 06/08/11版"));
 }
 
-void TestBtnPrm::readsTheStoredLink_data() {
-    QTest::addColumn<QByteArray>("settings");
-    QTest::addColumn<int>("expected");
-    QTest::newRow("COM3") << QByteArray("[Form]\r\nComm=3\r\n") << 3;
-    QTest::newRow("PWT3") << QByteArray("[Form]\r\nComm=0\r\n") << 0;
-    QTest::newRow("COM30") << QByteArray("[Form]\r\nComm=30\r\n") << 30;
-    QTest::newRow("31 is outside the list") << QByteArray("[Form]\r\nComm=31\r\n") << -1;
-    QTest::newRow("-1 stays unselected") << QByteArray("[Form]\r\nComm=-1\r\n") << -1;
-    QTest::newRow("missing key gives PWT3") << QByteArray("[Form]\r\nCaption=x\r\n") << 0;
-}
-
-void TestBtnPrm::readsTheStoredLink() {
-    QFETCH(QByteArray, settings);
-    QFETCH(int, expected);
-    QTemporaryDir dir;
-    WriteSettings(dir.path(), settings);
-    FakePanel panel;
-    MessageBoxRecorder boxes;
-    TBtnPrm editor(&panel, dir.path());
-    QCOMPARE(editor.LinkIndex(), expected);
-    QCOMPARE(boxes.count(), 0);
-    // Creation ends with exactly one link selection, for what was read.
-    QCOMPARE(panel.linkCalls, QStringList({"reset", QString::number(expected)}));
-}
-
-void TestBtnPrm::missingSettingsFileIsCreatedAndGivesThePwtLink() {
-    QTemporaryDir dir;
-    FakePanel panel;
-    TBtnPrm editor(&panel, dir.path());
-    QCOMPARE(editor.LinkIndex(), 0);
-    QVERIFY(QFile::exists(dir.filePath("Vodazevivuzo3.ini")));
-}
-
-void TestBtnPrm::unwritableSettingsFolderShowsTheErrorAndSelectsNothing() {
-    QTemporaryDir dir;
-    // A folder below a plain file cannot exist, whoever runs the test.
-    QFile blocker(dir.filePath("file"));
-    QVERIFY(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
-    FakePanel panel;
-    MessageBoxRecorder boxes;
-    TBtnPrm editor(&panel, dir.filePath("file/settings"));
-    QCOMPARE(boxes.count(), 1);
-    QCOMPARE(boxes.last().kind, (unsigned char)3);
-    QCOMPARE(boxes.last().text, QString("指定の場所には保存できません"));
-    QCOMPARE(editor.LinkIndex(), -1);
-}
-
 void TestBtnPrm::showPanelProperties() {
-    QTemporaryDir dir;
     FakePanel panel;
-    TBtnPrm editor(&panel, dir.path());
+    TBtnPrm editor(&panel);
     editor.ShowPanelProperties();
     QCOMPARE(editor.windowTitle(), QString("Formのプロパティ"));
     QCOMPARE(editor.NameEdit->text(), QString("Panel"));
@@ -253,14 +188,13 @@ void TestBtnPrm::showPanelProperties() {
 }
 
 void TestBtnPrm::showButtonProperties() {
-    QTemporaryDir dir;
     FakePanel panel;
     panel.button = std::make_unique<TColorBtn>();
     panel.button->setObjectName("CB_1");
     panel.button->SetCaption("Walk");
     panel.button->setGeometry(10, 20, 80, 30);
     panel.selected = "CB_1";
-    TBtnPrm editor(&panel, dir.path());
+    TBtnPrm editor(&panel);
     editor.ShowPanelProperties();
     editor.ShowButtonProperties();
     QCOMPARE(editor.windowTitle(), QString("Walkのプロパティ"));
@@ -276,10 +210,9 @@ void TestBtnPrm::showButtonProperties() {
 
 // Opening a layout with fewer buttons can leave a name that names nothing.
 void TestBtnPrm::buttonThatIsGoneShowsThePanel() {
-    QTemporaryDir dir;
     FakePanel panel;
     panel.selected = "CB_9";
-    TBtnPrm editor(&panel, dir.path());
+    TBtnPrm editor(&panel);
     editor.ShowButtonProperties();
     QCOMPARE(editor.windowTitle(), QString("Formのプロパティ"));
     QCOMPARE(editor.NameEdit->text(), QString("Panel"));
@@ -287,11 +220,10 @@ void TestBtnPrm::buttonThatIsGoneShowsThePanel() {
 }
 
 void TestBtnPrm::closingThePortListSelectsTheLinkEveryTime() {
-    QTemporaryDir dir;
-    WriteSettings(dir.path(), "[Form]\r\nComm=3\r\n");
     FakePanel panel;
-    TBtnPrm editor(&panel, dir.path());
-    panel.linkCalls.clear();
+    TBtnPrm editor(&panel);
+    editor.ShowLink(3);
+    QSignalSpy chosen(&editor, &TBtnPrm::LinkChosen);
     // The same entry again, then another one; disabling the closed list is no close.
     for (int index : {3, 5}) {
         editor.CommPort->showPopup();
@@ -301,11 +233,11 @@ void TestBtnPrm::closingThePortListSelectsTheLinkEveryTime() {
     }
     editor.CommPort->setEnabled(false);
     QCoreApplication::processEvents();
-    QCOMPARE(panel.linkCalls, QStringList({"reset", "3", "reset", "5"}));
+    QCOMPARE(chosen, (QList<QVariantList>{{3}, {5}}));
     // Enter in the dropped list closes it before the entry becomes the current one: the
     // link selected is the entry chosen all the same. Escape keeps the old one.
     editor.CommPort->setEnabled(true);
-    panel.linkCalls.clear();
+    chosen.clear();
     for (Qt::Key closing : {Qt::Key_Return, Qt::Key_Escape}) {
         editor.CommPort->showPopup();
         QAbstractItemView* list = editor.CommPort->view();
@@ -314,13 +246,12 @@ void TestBtnPrm::closingThePortListSelectsTheLinkEveryTime() {
         QTRY_COMPARE(editor.CommPort->view()->isVisible(), false);
         QCoreApplication::processEvents();
     }
-    QCOMPARE(panel.linkCalls, QStringList({"reset", "6", "reset", "6"}));
+    QCOMPARE(chosen, (QList<QVariantList>{{6}, {6}}));
 }
 
 void TestBtnPrm::closingTheEditorSwitchesEditModeOff() {
-    QTemporaryDir dir;
     FakePanel panel;
-    TBtnPrm editor(&panel, dir.path());
+    TBtnPrm editor(&panel);
     editor.show();
     QVERIFY(QTest::qWaitForWindowExposed(&editor));
     QVERIFY(panel.editModeCalls.isEmpty());
@@ -329,9 +260,8 @@ void TestBtnPrm::closingTheEditorSwitchesEditModeOff() {
 }
 
 void TestBtnPrm::spontaneousHideKeepsEditMode() {
-    QTemporaryDir dir;
     FakePanel panel;
-    TBtnPrm editor(&panel, dir.path());
+    TBtnPrm editor(&panel);
     editor.show();
     QHideEvent hide;
     QSpontaneKeyEvent::setSpontaneous(&hide);
@@ -340,9 +270,8 @@ void TestBtnPrm::spontaneousHideKeepsEditMode() {
 }
 
 void TestBtnPrm::listsAndShortcutBeforeTheFirstLoad() {
-    QTemporaryDir dir;
     FakePanel panel;
-    TBtnPrm editor(&panel, dir.path());
+    TBtnPrm editor(&panel);
     QCOMPARE(editor.ColorCombo->count(), 18);
     QCOMPARE(editor.ColorCombo->currentText(), QString("標準色"));
     QCOMPARE(editor.MotionCombo->count(), 86);

@@ -1,0 +1,178 @@
+#include "PanelLink.h"
+
+#include "Cmd.h"
+#include "CommX.h"
+#include "MessageBox.h"
+#include "PanelLayout.h"
+
+#include <QCoreApplication>
+
+#include <exception>
+#include <utility>
+
+namespace {
+
+constexpr int LinkBitRate = 115200;
+
+void Tell(MessageBoxKind kind, const QString& text) {
+    ShowMessageBox(kind, MessageButtonsOk, 0, text, 0);
+}
+
+void OpenPort(TCustomCommX& comm, int portNo) {
+    comm.Close();
+    comm.SetBitRate(LinkBitRate);
+    comm.SetPortNo(portNo);
+    comm.SetTimeOutReceive(Cmd::ReceiveTimeout);
+    comm.Open();
+    StartLink(comm);
+}
+
+} // namespace
+
+TPanelLink::TPanelLink(QObject* parent, std::unique_ptr<ICommDevice> device,
+                       std::unique_ptr<IWindowSystem> windows)
+    : QObject(parent), m_comm(new TCommX(this, std::move(device))),
+      m_windows(windows ? std::move(windows) : CreateWindowSystem()) {
+    m_comm->setObjectName(QStringLiteral("CommX1"));
+    m_comm->SetBitRate(LinkBitRate);
+    m_comm->SetFlowCtrl(cfcNone);
+}
+
+TPanelLink::~TPanelLink() = default;
+
+void TPanelLink::SetWindowSystem(std::unique_ptr<IWindowSystem> windows) {
+    m_windows = std::move(windows);
+}
+
+void TPanelLink::ChooseLink(int index) {
+    m_motionEditorWindow = NoWindow;
+    m_index = index;
+    SelectLink(*m_comm, index);
+}
+
+void TPanelLink::RestoreLink(const QString& settingsFile) {
+    const std::optional<int> stored = LoadPortChoice(settingsFile);
+    const int index =
+        stored && *stored >= MotionEditorLink && *stored <= LastPortIndex ? *stored : -1;
+    emit LinkShown(index);
+    ChooseLink(index);
+}
+
+TPressOutcome TPanelLink::Play(int number) {
+    if (m_index == MotionEditorLink)
+        return SendToMotionEditor(*m_windows, m_motionEditorWindow, number)
+                   ? TPressOutcome::Acknowledged
+                   : TPressOutcome::NoMotionEditorWindow;
+    // An adapter unplugged under the link and plugged in again is taken up again here.
+    RecoverLostLink(*m_comm);
+    const bool lineUp = m_comm->IsOpen() && !m_comm->DeviceGone();
+    if (Cmd::SendPlayCommand(*m_comm, 1, 0, static_cast<unsigned char>(number)))
+        return TPressOutcome::Acknowledged;
+    return lineUp ? TPressOutcome::NotAnswered : TPressOutcome::NothingSent;
+}
+
+QList<QPointer<QObject>> TPanelLink::Playable(const QList<QPointer<QObject>>& buttons) const {
+    QList<QPointer<QObject>> playable;
+    for (const QPointer<QObject>& button : buttons) {
+        if (button && m_playNumberOf && m_playNumberOf(button) != NoPlay)
+            playable.append(button);
+    }
+    return playable;
+}
+
+void TPanelLink::Press(const QList<QPointer<QObject>>& buttons) {
+    QList<QPointer<QObject>> next = Playable(buttons);
+    if (next.isEmpty())
+        return;
+    // The exchange of a running press lets the event loop run, and a press arriving there
+    // waits for it.
+    if (m_pressRunning) {
+        m_pending = next;
+        return;
+    }
+    m_pressRunning = true;
+    while (!next.isEmpty()) {
+        for (const QPointer<QObject>& button : next) {
+            if (button)
+                RunPress(button);
+        }
+        next = std::exchange(m_pending, {});
+    }
+    m_pressRunning = false;
+}
+
+// A button may have been switched to OFF, or edit mode turned on, since it was pressed.
+void TPanelLink::RunPress(QObject* button) {
+    const QPointer<QObject> alive(button);
+    const int number = m_playNumberOf ? m_playNumberOf(button) : NoPlay;
+    if (number == NoPlay)
+        return;
+    const TPressOutcome outcome = Play(number);
+    emit PressEnded(alive.data(), number, outcome);
+}
+
+void StartLink(TCustomCommX& comm) {
+    // One pulse on DTR, with no pause between its edges.
+    comm.SetDTR(true);
+    comm.SetDTR(false);
+    comm.PurgeReceive();
+    comm.PurgeTrans();
+}
+
+void SelectLink(TCustomCommX& comm, int index) {
+    if (index == MotionEditorLink) {
+        comm.Close();
+        Tell(MessageKindInformation, QStringLiteral("シリアルポートを閉じました"));
+        return;
+    }
+    bool opened = false;
+    try {
+        OpenPort(comm, index);
+        opened = true;
+    } catch (const std::exception&) {
+        // Whatever step failed, the rest is skipped and the port ends closed.
+    }
+    if (opened) {
+        Tell(MessageKindInformation, QStringLiteral("COM%1 設定完了").arg(index));
+        return;
+    }
+    Tell(MessageKindError, QStringLiteral("COM%1は使用できません").arg(comm.PortNo()));
+    comm.Close();
+}
+
+bool RecoverLostLink(TCustomCommX& comm) {
+    // A failed try leaves the component closed but still marked gone, so the next press
+    // tries again.
+    if (!comm.DeviceGone() || !comm.Reopen())
+        return false;
+    StartLink(comm);
+    return true;
+}
+
+TWindowHandle FindMotionEditor(IWindowSystem& windows) {
+    TWindowHandle found = NoWindow;
+    for (TWindowHandle window : windows.EnumWindows()) {
+        if (!windows.IsWindowVisible(window) || windows.GetWindowText(window).isEmpty())
+            continue;
+        if (windows.GetClassName(window) == MotionEditorClass) {
+            found = window;
+            break;
+        }
+    }
+    QCoreApplication::processEvents();
+    return found;
+}
+
+void PostPlayMessage(IWindowSystem& windows, TWindowHandle window, int number) {
+    windows.PostMessage(window, PlayMessage, 0, number);
+}
+
+bool SendToMotionEditor(IWindowSystem& windows, TWindowHandle& cached, int number) {
+    const bool stale = cached != NoWindow && windows.GetClassName(cached) != MotionEditorClass;
+    if (cached == NoWindow || stale)
+        cached = FindMotionEditor(windows);
+    if (cached == NoWindow)
+        return false;
+    PostPlayMessage(windows, cached, number);
+    return true;
+}
