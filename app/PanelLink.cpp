@@ -7,6 +7,7 @@
 
 #include <QCoreApplication>
 
+#include <cstdio>
 #include <exception>
 #include <utility>
 
@@ -16,6 +17,13 @@ constexpr int LinkBitRate = 115200;
 
 void Tell(MessageBoxKind kind, const QString& text) {
     ShowMessageBox(kind, MessageButtonsOk, 0, text, 0);
+}
+
+// What the system said when it refused the port, with what to do about it; empty when
+// the port was not refused by the system (no such port number, a setting refused).
+QString RefusalReason(const TCustomCommX& comm) {
+    const ICommDevice* device = comm.Device();
+    return device ? QString::fromStdString(ExplainPortRefusal(device->LastRefusal())) : QString();
 }
 
 void OpenPort(TCustomCommX& comm, int portNo) {
@@ -136,7 +144,11 @@ void SelectLink(TCustomCommX& comm, int index) {
         Tell(MessageKindInformation, QStringLiteral("COM%1 設定完了").arg(index));
         return;
     }
-    Tell(MessageKindError, QStringLiteral("COM%1は使用できません").arg(comm.PortNo()));
+    const QString refused = QStringLiteral("COM%1は使用できません").arg(comm.PortNo());
+    const QString reason = RefusalReason(comm);
+    if (!reason.isEmpty())
+        std::fprintf(stderr, "%s %s\n", qPrintable(refused), qPrintable(reason));
+    Tell(MessageKindError, reason.isEmpty() ? refused : refused + QLatin1Char('\n') + reason);
     comm.Close();
 }
 

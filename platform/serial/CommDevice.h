@@ -5,6 +5,8 @@
 // settings and protocol are defined in. TTermiosCommDevice translates them to termios;
 // TFakeCommDevice records what it is asked, for tests.
 
+#include "PortRefusal.h"
+
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -137,6 +139,8 @@ public:
 
     // Opens port "COMn", exclusively. False when there is no such device or it is busy.
     virtual bool Open(int portNo) = 0;
+    // What the system said when the last Open failed; nothing after one that succeeded.
+    virtual TPortRefusal LastRefusal() const { return {}; }
     // Nobody may be inside WaitCommEvent, WaitWrite or ContinueRead when this is called.
     virtual void Close() = 0;
     virtual bool IsOpen() const = 0;

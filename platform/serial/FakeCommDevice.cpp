@@ -175,9 +175,20 @@ void TFakeCommDevice::LimitWriteNow(int bytes) {
     m_writeNowRoom = bytes < 0 ? -1 : bytes;
 }
 
+void TFakeCommDevice::RefuseOpenWith(const TPortRefusal& refusal) {
+    std::lock_guard lock(m_mutex);
+    m_openRefusal = refusal;
+}
+
+TPortRefusal TFakeCommDevice::LastRefusal() const {
+    std::lock_guard lock(m_mutex);
+    return m_lastRefusal;
+}
+
 bool TFakeCommDevice::Open(int portNo) {
     std::lock_guard lock(m_mutex);
-    if (!RecordLocked("Open", std::to_string(portNo)) || m_open)
+    m_lastRefusal = m_openRefusal;
+    if (!RecordLocked("Open", std::to_string(portNo)) || m_open || m_openRefusal.error != 0)
         return false;
     m_open = true;
     m_portNo = portNo;

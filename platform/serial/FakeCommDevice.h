@@ -43,6 +43,8 @@ public:
     // The nth call of that name (1 = first from now on) fails; 0: every one from now on.
     void Refuse(const std::string& call, int nth = 0);
     void ClearRefusals();
+    // Every Open from now on fails as the system would refuse it; error 0: Opens succeed.
+    void RefuseOpenWith(const TPortRefusal& refusal);
     void PushInput(const Bytes& bytes);
     // Called with the bytes of each completed write; what it returns arrives as input.
     void SetReply(std::function<Bytes(const Bytes& written)> reply);
@@ -68,6 +70,7 @@ public:
     int InputWaiting() const;
 
     bool Open(int portNo) override;
+    TPortRefusal LastRefusal() const override;
     void Close() override;
     bool IsOpen() const override;
     int Handle() const override;
@@ -118,6 +121,8 @@ private:
     std::function<void()> m_beforeStartWrite;
     std::vector<int> m_writeSizes;
     std::function<Bytes(const Bytes&)> m_reply;
+    TPortRefusal m_openRefusal;
+    TPortRefusal m_lastRefusal;
     int m_portNo = 0;
     bool m_open = false;
     bool m_cancelled = false;

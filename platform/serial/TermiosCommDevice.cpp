@@ -156,38 +156,18 @@ TTermiosCommDevice::~TTermiosCommDevice() {
 
 bool TTermiosCommDevice::Open(int portNo) {
     std::lock_guard lock(m_mutex);
+    m_refusal = {};
     if (m_fd >= 0)
         return false;
     const std::string folder = m_portFolder.empty() ? CommPortFolder() : m_portFolder;
     const std::string path = ResolveCommPortPath(portNo, folder);
     if (path.empty())
         return false;
-    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = OpenExclusive(path);
     if (fd < 0)
         return false;
-    // The lock before any change of settings: TIOCEXCL alone does not keep root out.
-    termios t;
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::tcgetattr(fd, &t) != 0) {
-        ::close(fd);
-        return false;
-    }
-    ::ioctl(fd, TIOCEXCL);
-    MakeRaw(t);
-    ::tcsetattr(fd, TCSANOW, &t);
-
-    m_epoll = ::epoll_create1(EPOLL_CLOEXEC);
-    m_wakeFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    m_txAbortFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    m_rxReadyFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    epoll_event portEvent{};
-    portEvent.events = EPOLLIN | EPOLLET | EPOLLERR | EPOLLHUP;
-    portEvent.data.fd = fd;
-    epoll_event wakeEvent{};
-    wakeEvent.events = EPOLLIN;
-    wakeEvent.data.fd = m_wakeFd;
-    if (m_epoll < 0 || m_wakeFd < 0 || m_txAbortFd < 0 || m_rxReadyFd < 0 ||
-        ::epoll_ctl(m_epoll, EPOLL_CTL_ADD, fd, &portEvent) != 0 ||
-        ::epoll_ctl(m_epoll, EPOLL_CTL_ADD, m_wakeFd, &wakeEvent) != 0) {
+    if (!CreateWaitDescriptors(fd)) {
+        m_refusal = {errno, path};
         ::ioctl(fd, TIOCNXCL);
         ::close(fd);
         CloseDescriptors();
@@ -208,6 +188,47 @@ bool TTermiosCommDevice::Open(int portNo) {
     m_goneReported = false;
     m_fd = fd;
     return true;
+}
+
+TPortRefusal TTermiosCommDevice::LastRefusal() const {
+    std::lock_guard lock(m_mutex);
+    return m_refusal;
+}
+
+// Opened, locked against every other opener and raw; -1 with the refusal recorded.
+int TTermiosCommDevice::OpenExclusive(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        m_refusal = {errno, path};
+        return -1;
+    }
+    // The lock before any change of settings: TIOCEXCL alone does not keep root out.
+    termios t;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::tcgetattr(fd, &t) != 0) {
+        m_refusal = {errno, path};
+        ::close(fd);
+        return -1;
+    }
+    ::ioctl(fd, TIOCEXCL);
+    MakeRaw(t);
+    ::tcsetattr(fd, TCSANOW, &t);
+    return fd;
+}
+
+bool TTermiosCommDevice::CreateWaitDescriptors(int fd) {
+    m_epoll = ::epoll_create1(EPOLL_CLOEXEC);
+    m_wakeFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    m_txAbortFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    m_rxReadyFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    epoll_event portEvent{};
+    portEvent.events = EPOLLIN | EPOLLET | EPOLLERR | EPOLLHUP;
+    portEvent.data.fd = fd;
+    epoll_event wakeEvent{};
+    wakeEvent.events = EPOLLIN;
+    wakeEvent.data.fd = m_wakeFd;
+    return m_epoll >= 0 && m_wakeFd >= 0 && m_txAbortFd >= 0 && m_rxReadyFd >= 0 &&
+           ::epoll_ctl(m_epoll, EPOLL_CTL_ADD, fd, &portEvent) == 0 &&
+           ::epoll_ctl(m_epoll, EPOLL_CTL_ADD, m_wakeFd, &wakeEvent) == 0;
 }
 
 void TTermiosCommDevice::CloseDescriptors() {

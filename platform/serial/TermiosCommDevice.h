@@ -23,6 +23,7 @@ public:
     TTermiosCommDevice& operator=(const TTermiosCommDevice&) = delete;
 
     bool Open(int portNo) override;
+    TPortRefusal LastRefusal() const override;
     void Close() override;
     bool IsOpen() const override;
     int Handle() const override;
@@ -53,6 +54,8 @@ public:
     bool HasCounters() const;
 
 private:
+    int OpenExclusive(const std::string& path);
+    bool CreateWaitDescriptors(int fd);
     struct Fill {
         std::uint32_t events = 0; // EV_RXCHAR for data bytes, EV_BREAK, EV_ERR
         bool failed = false;      // the device is gone or broken
@@ -74,6 +77,7 @@ private:
 
     const std::string m_portFolder;
     mutable std::mutex m_mutex; // settings, counters, error bits, decoder
+    TPortRefusal m_refusal;
     std::atomic<int> m_fd{-1};
     int m_epoll = -1;
     int m_wakeFd = -1;    // ends WaitCommEvent

@@ -107,36 +107,54 @@ void TestSelectLink::onThePseudoTerminal_data() {
     QTest::addColumn<QList<int>>("indexes");
     QTest::addColumn<QStringList>("texts");
     QTest::addColumn<bool>("open");
+    QTest::addColumn<QString>("reason"); // the last box's second line begins so
 
+    const QString missing = "/dev/ttyUSB4 がありません。アダプタが接続されていない";
     QTest::newRow("COM3 twice opens twice")
-        << QList<int>{3, 3} << QStringList{"COM3 設定完了", "COM3 設定完了"} << true;
+        << QList<int>{3, 3} << QStringList{"COM3 設定完了", "COM3 設定完了"} << true << "";
     QTest::newRow("COM5 has no device")
-        << QList<int>{5} << QStringList{"COM5は使用できません"} << false;
+        << QList<int>{5} << QStringList{"COM5は使用できません"} << false << missing;
     QTest::newRow("no selection is port -1")
-        << QList<int>{-1} << QStringList{"COM-1は使用できません"} << false;
+        << QList<int>{-1} << QStringList{"COM-1は使用できません"} << false << "";
     QTest::newRow("COM3 then no device keeps nothing open")
-        << QList<int>{3, 5} << QStringList{"COM3 設定完了", "COM5は使用できません"} << false;
+        << QList<int>{3, 5} << QStringList{"COM3 設定完了", "COM5は使用できません"} << false
+        << missing;
     QTest::newRow("COM3 then PWT3")
-        << QList<int>{3, 0} << QStringList{"COM3 設定完了", "シリアルポートを閉じました"} << false;
+        << QList<int>{3, 0} << QStringList{"COM3 設定完了", "シリアルポートを閉じました"} << false
+        << "";
+    // A second panel holds COM3.
+    QTest::newRow("COM3 held by another")
+        << QList<int>{3} << QStringList{"COM3は使用できません"} << false << "/dev/pts/";
 }
 
 void TestSelectLink::onThePseudoTerminal() {
     QFETCH(QList<int>, indexes);
     QFETCH(QStringList, texts);
     QFETCH(bool, open);
+    QFETCH(QString, reason);
 
     QTemporaryDir dir;
     SimulatorProcess board;
     QVERIFY2(board.Start(dir.path(), 3), qPrintable(board.ErrorString()));
+    TCommX other(nullptr, std::make_unique<TTermiosCommDevice>(dir.path().toStdString()));
+    if (QString(QTest::currentDataTag()).contains("held")) {
+        other.SetPortNo(3);
+        other.Open();
+    }
     TCommX comm(nullptr, std::make_unique<TTermiosCommDevice>(dir.path().toStdString()));
     MessageBoxRecorder boxes;
     for (int index : indexes)
         SelectLink(comm, index);
     QStringList shown;
     for (const MessageBoxRequest& request : boxes.records())
-        shown << request.text;
+        shown << request.text.section('\n', 0, 0);
     QCOMPARE(shown, texts);
     QCOMPARE(comm.IsOpen(), open);
+    // The first line stays as it was; a refusal of the system adds its cause.
+    const QString last = boxes.last().text;
+    QCOMPARE(last.contains('\n'), !reason.isEmpty());
+    if (!reason.isEmpty())
+        QVERIFY2(last.section('\n', 1).startsWith(reason), qPrintable(last));
 }
 
 QTEST_GUILESS_MAIN(TestSelectLink)
