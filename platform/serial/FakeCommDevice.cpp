@@ -47,6 +47,7 @@ std::vector<TFakeCommDevice::Call> TFakeCommDevice::TimedCalls() const {
 void TFakeCommDevice::ClearCalls() {
     std::lock_guard lock(m_mutex);
     m_calls.clear();
+    m_lineChanges.clear();
 }
 
 std::vector<DCB> TFakeCommDevice::StatesWritten() const {
@@ -198,7 +199,12 @@ bool TFakeCommDevice::Open(int portNo) {
     m_state = DCB{};
     m_state.BaudRate = 1200; // whatever the port had before
     m_state.ByteSize = 7;
-    m_state.Flags = 0xFFFFFFFFu;
+    // Every flag set, except that DTR and RTS control say what the lines are: the open
+    // raised both, as the kernel does.
+    m_state.Flags = (0xFFFFFFFFu & ~(3u << DcbDtrControlShift) & ~(3u << DcbRtsControlShift)) |
+                    (DTR_CONTROL_ENABLE << DcbDtrControlShift) |
+                    (RTS_CONTROL_ENABLE << DcbRtsControlShift);
+    m_dtr = m_rts = true;
     m_state.XonLim = 1;
     m_state.XoffLim = 2;
     return true;
@@ -261,9 +267,9 @@ bool TFakeCommDevice::SetCommState(const DCB& dcb) {
         return false;
     m_state = dcb;
     if (DcbDtrControl(dcb) != DTR_CONTROL_HANDSHAKE)
-        m_dtr = DcbDtrControl(dcb) == DTR_CONTROL_ENABLE;
+        SetLineLocked("DTR", m_dtr, DcbDtrControl(dcb) == DTR_CONTROL_ENABLE, "SetCommState");
     if (DcbRtsControl(dcb) != RTS_CONTROL_HANDSHAKE)
-        m_rts = DcbRtsControl(dcb) == RTS_CONTROL_ENABLE;
+        SetLineLocked("RTS", m_rts, DcbRtsControl(dcb) == RTS_CONTROL_ENABLE, "SetCommState");
     return true;
 }
 
@@ -349,10 +355,21 @@ bool TFakeCommDevice::EscapeCommFunction(std::uint32_t function) {
     if (!RecordLocked("EscapeCommFunction", std::to_string(function)))
         return false;
     if (function == SETRTS || function == CLRRTS)
-        m_rts = function == SETRTS;
+        SetLineLocked("RTS", m_rts, function == SETRTS, "EscapeCommFunction");
     if (function == SETDTR || function == CLRDTR)
-        m_dtr = function == SETDTR;
+        SetLineLocked("DTR", m_dtr, function == SETDTR, "EscapeCommFunction");
     return true;
+}
+
+void TFakeCommDevice::SetLineLocked(const char* name, bool& line, bool on, const char* by) {
+    if (line != on)
+        m_lineChanges.push_back(std::string(name) + (on ? " up by " : " down by ") + by);
+    line = on;
+}
+
+std::vector<std::string> TFakeCommDevice::LineChanges() const {
+    std::lock_guard lock(m_mutex);
+    return m_lineChanges;
 }
 
 void TFakeCommDevice::CompleteWriteLocked(const void* data, int count) {

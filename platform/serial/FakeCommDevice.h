@@ -37,6 +37,8 @@ public:
     Bytes Written() const;               // bytes of completed writes, in order
     std::vector<int> WriteSizes() const; // count of every StartWrite (not WriteNow)
     bool Rts() const;
+    // Every change of DTR or RTS, as "DTR down by SetCommState"; cleared by ClearCalls.
+    std::vector<std::string> LineChanges() const;
     bool Dtr() const;
     int WritesWaiting() const; // writes held in WaitWrite
 
@@ -97,6 +99,7 @@ public:
 
 private:
     bool RecordLocked(const std::string& name, const std::string& args = {});
+    void SetLineLocked(const char* name, bool& line, bool on, const char* by);
     void CompleteWriteLocked(const void* data, int count);
     bool WriteStoppedLocked(const CommIo& io) const;
     void TakeInputLocked(CommIo& io);
@@ -108,6 +111,7 @@ private:
     std::map<std::string, int> m_callCounts;
     std::map<std::string, std::vector<int>> m_refusals; // name -> call numbers (0: all)
     std::vector<DCB> m_statesWritten;
+    std::vector<std::string> m_lineChanges;
     DCB m_state;
     COMMTIMEOUTS m_timeouts;
     std::int32_t m_inQueue = 0;

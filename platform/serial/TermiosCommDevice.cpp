@@ -180,7 +180,7 @@ bool TTermiosCommDevice::Open(int portNo) {
     m_parityOn = false;
     m_errors = 0;
     m_lastState = DCB{};
-    m_lastState.Flags = DcbBinary;
+    m_lastState.Flags = DcbBinary | OpenLineFlags(fd);
     m_mask = 0;
     m_pendingEvents = 0;
     m_cancelled = false;
@@ -188,6 +188,21 @@ bool TTermiosCommDevice::Open(int portNo) {
     m_goneReported = false;
     m_fd = fd;
     return true;
+}
+
+// DTR and RTS control as the lines stand after the open (the kernel raises both), so that a
+// state written back unchanged changes no line. Without modem lines (pseudo-terminals)
+// nothing is raised.
+std::uint32_t TTermiosCommDevice::OpenLineFlags(int fd) {
+    int lines = 0;
+    if (::ioctl(fd, TIOCMGET, &lines) != 0)
+        return 0;
+    std::uint32_t flags = 0;
+    if (lines & TIOCM_DTR)
+        flags |= DTR_CONTROL_ENABLE << DcbDtrControlShift;
+    if (lines & TIOCM_RTS)
+        flags |= RTS_CONTROL_ENABLE << DcbRtsControlShift;
+    return flags;
 }
 
 TPortRefusal TTermiosCommDevice::LastRefusal() const {

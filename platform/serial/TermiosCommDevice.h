@@ -56,6 +56,7 @@ public:
 private:
     int OpenExclusive(const std::string& path);
     bool CreateWaitDescriptors(int fd);
+    static std::uint32_t OpenLineFlags(int fd);
     struct Fill {
         std::uint32_t events = 0; // EV_RXCHAR for data bytes, EV_BREAK, EV_ERR
         bool failed = false;      // the device is gone or broken

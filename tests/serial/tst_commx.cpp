@@ -114,6 +114,8 @@ class TstCommX : public QObject {
 private slots:
     void defaults();
     void openOrderOfCalls();
+    void linesChangeOnlyByTheSteps_data();
+    void linesChangeOnlyByTheSteps();
     void openDeviceName_data();
     void openDeviceName();
     void openRefused_data();
@@ -177,24 +179,62 @@ void TstCommX::defaults() {
     QCOMPARE(sizeof(TCommFlowCtrls), std::size_t(1));
 }
 
+void TstCommX::linesChangeOnlyByTheSteps_data() {
+    QTest::addColumn<int>("flow");
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<QStringList>("changes");
+    const QStringList closing = {"DTR down by EscapeCommFunction",
+                                 "RTS down by EscapeCommFunction"};
+    QTest::newRow("open, no flow control") << int(cfcNone) << "open" << QStringList{};
+    QTest::newRow("open, RTS/CTS") << int(cfcRtsCts) << "open" << QStringList{};
+    QTest::newRow("open, half duplex: only the flow step drops RTS")
+        << int(cfcHalfHigh) << "open" << QStringList{"RTS down by SetCommState"};
+    QTest::newRow("reopen: only the close drops them") << int(cfcNone) << "reopen" << closing;
+    QTest::newRow("port number changed while open") << int(cfcNone) << "port" << closing;
+}
+
+// A board that resets on a DTR edge sees only the edges that the steps ask for.
+void TstCommX::linesChangeOnlyByTheSteps() {
+    QFETCH(int, flow);
+    QFETCH(QString, action);
+    QFETCH(QStringList, changes);
+    TFakePort port;
+    port.comm->SetFlowCtrl(TCommFlowCtrls(flow));
+    port.comm->SetPortNo(3);
+    if (action != "open") {
+        OpenOrFail(*port.comm);
+        port.fake->ClearCalls();
+    }
+    if (action == "open")
+        OpenOrFail(*port.comm);
+    else if (action == "reopen")
+        QVERIFY(port.comm->Reopen());
+    else
+        port.comm->SetPortNo(4);
+    QStringList seen;
+    for (const std::string& change : port.fake->LineChanges())
+        seen << QString::fromStdString(change);
+    QCOMPARE(seen, changes);
+}
+
 void TstCommX::openOrderOfCalls() {
     TFakePort port;
     port.comm->SetPortNo(3);
     OpenOrFail(*port.comm);
     QVERIFY(port.comm->IsOpen());
     QCOMPARE(port.comm->Handle(), 1003u);
-    // The DCB read from the port (flags 0xFFFFFFFF in the fake) is kept until the
-    // flow control setter builds the flags word afresh.
+    // The DCB read from the port (every flag set in the fake, DTR and RTS control as the
+    // open left the lines) is kept until the flow control setter builds the flags afresh.
     const Strings expected = {
         "Open 3",
         "SetupComm 2048 2048",
         "PurgeComm 5",
         "PurgeComm 10",
         "GetCommState",
-        "SetCommState 9600 0xFFFFFFFF",
-        "SetCommState 9600 0xFFFFFFFF",
-        "SetCommState 9600 0xFFFFFFFF",
-        "SetCommState 9600 0xFFFFFFFF",
+        "SetCommState 9600 0xFFFFDFDF",
+        "SetCommState 9600 0xFFFFDFDF",
+        "SetCommState 9600 0xFFFFDFDF",
+        "SetCommState 9600 0xFFFFDFDF",
         "SetCommState 9600 0x2017",
         "GetCommTimeouts",
         "SetCommTimeouts 0xFFFFFFFF 0 3000 0 3000",
