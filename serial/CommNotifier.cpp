@@ -1,10 +1,10 @@
 #include "CommNotifier.h"
 
-#include "CommX.h"
-
 #include <QPointer>
 
-TCommNotifier::TCommNotifier(TCustomCommX& owner) : m_owner(owner) {}
+#include <utility>
+
+TCommNotifier::TCommNotifier(ICommNotificationSink& owner) : m_owner(owner) {}
 
 void TCommNotifier::Post(int message, std::uint32_t param, std::uint64_t generation) {
     bool queueDrain = false;

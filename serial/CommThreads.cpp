@@ -1,7 +1,6 @@
 #include "CommThreads.h"
 
 #include "CommNotifier.h"
-#include "CommX.h"
 
 #include <chrono>
 
@@ -23,9 +22,12 @@ void ReportCommLineErrors(ICommDevice& device, TCommNotifier& notifier, std::uin
         notifier.Post(CommErrorMessage, bits, generation);
 }
 
-TCommTransThread::TCommTransThread(TCustomCommX& owner, ICommDevice& device,
-                                   TCommNotifier& notifier, std::uint64_t generation)
-    : m_owner(owner), m_device(device), m_notifier(notifier), m_generation(generation) {}
+TCommTransThread::TCommTransThread(TCommTransQueue& queue, ICommDevice& device,
+                                   TCommNotifier& notifier,
+                                   const std::atomic<TCommFlowCtrls>& flowCtrl,
+                                   std::uint64_t generation)
+    : m_queue(queue), m_device(device), m_notifier(notifier), m_flowCtrl(flowCtrl),
+      m_generation(generation) {}
 
 TCommTransThread::~TCommTransThread() {
     RequestStop();
@@ -36,27 +38,8 @@ void TCommTransThread::Start() {
     m_thread = std::thread([this] { Execute(); });
 }
 
-bool TCommTransThread::Post(std::vector<unsigned char>&& chunk) {
-    {
-        std::lock_guard lock(m_mutex);
-        if (m_stop)
-            return false;
-        try {
-            m_queue.push_back(std::move(chunk));
-        } catch (const std::bad_alloc&) {
-            return false;
-        }
-    }
-    m_wake.notify_one();
-    return true;
-}
-
 void TCommTransThread::RequestStop() {
-    {
-        std::lock_guard lock(m_mutex);
-        m_stop = true;
-    }
-    m_wake.notify_one();
+    m_queue.RequestStop();
 }
 
 void TCommTransThread::Join() {
@@ -64,26 +47,14 @@ void TCommTransThread::Join() {
         m_thread.join();
 }
 
-bool TCommTransThread::TakeChunk(std::vector<unsigned char>& chunk) {
-    std::lock_guard lock(m_mutex);
-    if (m_queue.empty())
-        return false;
-    chunk = std::move(m_queue.front());
-    m_queue.pop_front();
-    return true;
-}
-
 void TCommTransThread::Execute() {
     do {
-        {
-            std::unique_lock lock(m_mutex);
-            m_wake.wait(lock, [this] { return !m_queue.empty() || m_stop; });
-        }
+        m_queue.WaitForWork();
         // A burst: everything found now, plus what arrives while working through it.
         bool burst = false;
         std::vector<unsigned char> chunk;
-        while (TakeChunk(chunk)) {
-            if (!Purging && !Stopping()) {
+        while (m_queue.Take(chunk)) {
+            if (!Dropping()) {
                 if (!burst) {
                     burst = true;
                     BeforeSend();
@@ -92,19 +63,19 @@ void TCommTransThread::Execute() {
             }
             const int length = int(chunk.size());
             chunk = {};
-            m_owner.CountOff(length);
+            m_queue.CountOff(length);
         }
         if (burst)
             AfterSend();
-    } while (!Stopping());
+    } while (!m_queue.Stopping());
 }
 
 // Every step that hands bytes to the port holds WriteLock and first checks for a purge
 // or a stop, so that no byte follows the purge of PurgeTrans. A stop also ends the wait
 // for the port (through the cancel flag and the purge that follows it).
 CommIoStatus TCommTransThread::WriteStep(CommIo& io, bool start) {
-    std::lock_guard lock(m_owner.m_writeLock);
-    if (Purging || Stopping())
+    std::lock_guard lock(m_queue.WriteLock());
+    if (Dropping())
         return CommIoStatus::Failed;
     return start ? m_device.StartWrite(io) : m_device.ContinueWrite(io);
 }
@@ -113,8 +84,8 @@ void TCommTransThread::WriteChunk(const std::vector<unsigned char>& chunk) {
     CommIo io;
     io.buffer = const_cast<unsigned char*>(chunk.data());
     io.count = int(chunk.size());
-    io.cancel = &m_stop;
-    while (!Purging && !Stopping()) {
+    io.cancel = &m_queue.StopFlag();
+    while (!Dropping()) {
         CommIoStatus status = WriteStep(io, true);
         if (status == CommIoStatus::Done)
             return;
@@ -139,7 +110,7 @@ void TCommTransThread::WriteChunk(const std::vector<unsigned char>& chunk) {
 }
 
 void TCommTransThread::BeforeSend() {
-    const TCommFlowCtrls mode = m_owner.FlowCtrl();
+    const TCommFlowCtrls mode = m_flowCtrl;
     if (mode != cfcHalfHigh && mode != cfcHalfLow)
         return;
     SleepMs(50);
@@ -148,7 +119,7 @@ void TCommTransThread::BeforeSend() {
 }
 
 void TCommTransThread::AfterSend() {
-    const TCommFlowCtrls mode = m_owner.FlowCtrl();
+    const TCommFlowCtrls mode = m_flowCtrl;
     if (mode != cfcHalfHigh && mode != cfcHalfLow)
         return;
     // A completed write only means the driver has the bytes; turn the line round

@@ -1,57 +1,47 @@
 #pragma once
 
 #include "CommDevice.h"
+#include "CommTransQueue.h"
+#include "CommTypes.h"
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
-#include <deque>
-#include <mutex>
 #include <thread>
 #include <vector>
 
-class TCustomCommX;
 class TCommNotifier;
 
-// Writes the chunks handed to it to the port, in order, and drives RTS around each
-// burst in the half-duplex modes.
+// Writes the chunks of the queue lent to it to the port, in order, and drives RTS around
+// each burst in the half-duplex modes.
 class TCommTransThread {
 public:
-    TCommTransThread(TCustomCommX& owner, ICommDevice& device, TCommNotifier& notifier,
-                     std::uint64_t generation);
+    TCommTransThread(TCommTransQueue& queue, ICommDevice& device, TCommNotifier& notifier,
+                     const std::atomic<TCommFlowCtrls>& flowCtrl, std::uint64_t generation);
     ~TCommTransThread();
     TCommTransThread(const TCommTransThread&) = delete;
     TCommTransThread& operator=(const TCommTransThread&) = delete;
 
     void Start();
-    // Hands a chunk over; false once a stop has been requested (or out of memory).
-    bool Post(std::vector<unsigned char>&& chunk);
     void RequestStop();
     void Join();
 
-    // Set while PurgeTrans runs: every chunk taken is dropped.
-    std::atomic<bool> Purging{false};
     // One 10-bit character plus 1, in ms.
     std::atomic<int> CharTime{0};
 
 private:
     void Execute();
-    bool TakeChunk(std::vector<unsigned char>& chunk);
     void WriteChunk(const std::vector<unsigned char>& chunk);
     CommIoStatus WriteStep(CommIo& io, bool start);
     void BeforeSend();
     void AfterSend();
     void ReportLineErrors();
-    bool Stopping() const { return m_stop.load(); }
+    bool Dropping() const { return m_queue.Purging || m_queue.Stopping(); }
 
-    TCustomCommX& m_owner;
+    TCommTransQueue& m_queue;
     ICommDevice& m_device;
     TCommNotifier& m_notifier;
+    const std::atomic<TCommFlowCtrls>& m_flowCtrl;
     const std::uint64_t m_generation;
-    std::mutex m_mutex;
-    std::condition_variable m_wake;
-    std::deque<std::vector<unsigned char>> m_queue;
-    std::atomic<bool> m_stop{false};
     std::thread m_thread;
 };
 

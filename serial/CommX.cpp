@@ -52,7 +52,7 @@ ECommError::ECommError(const QString& message) : m_message(message), m_utf8(mess
 
 TCustomCommX::TCustomCommX(QObject* owner, std::unique_ptr<ICommDevice> device)
     : QObject(owner), m_device(device ? std::move(device) : CreateDefaultCommDevice()),
-      m_notifier(std::make_unique<TCommNotifier>(*this)) {
+      m_notifier(std::make_unique<TCommNotifier>(static_cast<ICommNotificationSink&>(*this))) {
     m_dcb.DCBlength = sizeof(DCB);
 }
 
@@ -100,11 +100,7 @@ void TCustomCommX::Open() {
 }
 
 void TCustomCommX::OpenConfigured() {
-    {
-        std::lock_guard lock(m_countLock);
-        m_pendingBytes = 0;
-        m_pendingChunks = 0;
-    }
+    m_transQueue.ResetCounts();
     ApplyBufferSizes();
     m_device->PurgeComm(PURGE_TXABORT | PURGE_TXCLEAR);
     m_device->PurgeComm(PURGE_RXABORT | PURGE_RXCLEAR);

@@ -4,34 +4,23 @@
 // a receive worker, and reports line events on the GUI thread.
 
 #include "CommDevice.h"
+#include "CommNotifier.h"
+#include "CommTransQueue.h"
+#include "CommTypes.h"
 
 #include <QByteArray>
 #include <QObject>
 #include <QString>
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <exception>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <vector>
 
 class TCommTransThread;
 class TCommReceiveThread;
-class TCommNotifier;
-
-enum TCommParityBits : std::uint8_t { cpbNone, cpbOdd, cpbEven };
-enum TCommStopBits : std::uint8_t { csb1, csb1p5, csb2 };
-enum TCommFlowCtrls : std::uint8_t {
-    cfcRtsCts,
-    cfcDtrDsr,
-    cfcXonXoff,
-    cfcHalfHigh,
-    cfcHalfLow,
-    cfcNone
-};
 
 // Events, called on the GUI thread with the component as Sender.
 using TCommReceiveEvent = std::function<void(QObject* Sender, int ReceiveSize)>;
@@ -39,13 +28,6 @@ using TCommBreakEvent = std::function<void(QObject* Sender)>;
 using TCommErrEvent = std::function<void(QObject* Sender, int ErrorState)>;
 using TCommGoneEvent = std::function<void(QObject* Sender)>;
 
-inline constexpr int CommRxMessage = 0x500;
-inline constexpr int CommBreakMessage = 0x501;
-inline constexpr int CommErrorMessage = 0x502;
-inline constexpr int CommGoneMessage = 0x503; // the device has gone away
-inline constexpr std::uint32_t CommEventMask = EV_RXCHAR | EV_BREAK | EV_ERR;       // 0xC1
-inline constexpr std::uint32_t CommErrorMask = CE_OVERRUN | CE_RXPARITY | CE_FRAME; // 0xE
-inline constexpr int MaxPendingChunks = 32;
 inline constexpr std::uint32_t INVALID_HANDLE_VALUE = 0xFFFFFFFFu;
 
 // Raised by Open and the property setters; the data path reports by results instead.
@@ -60,7 +42,7 @@ private:
     QByteArray m_utf8;
 };
 
-class TCustomCommX : public QObject {
+class TCustomCommX : public QObject, private ICommNotificationSink {
     Q_OBJECT
 
 public:
@@ -153,25 +135,20 @@ protected:
     virtual bool PostChunk(std::vector<unsigned char>&& chunk);
 
 private:
-    friend class TCommTransThread;
-    friend class TCommNotifier;
-
     void ApplyTimeouts();
     void ApplyBufferSizes();
     void ApplyState(const char* message);
     void OpenConfigured();
     void StopWorkers();
     void ReportLineErrors();
-    void CountOff(int bytes);
     bool MayWriteAtOnce() const;
     int WriteAtOnce(const unsigned char* bytes, int size);
     bool QueueChunk(const unsigned char* bytes, int size);
-    void HandleNotification(int message, std::uint32_t param, std::uint64_t generation);
+    void HandleNotification(int message, std::uint32_t param, std::uint64_t generation) override;
 
     std::unique_ptr<ICommDevice> m_device;
     std::unique_ptr<TCommNotifier> m_notifier;
-    std::unique_ptr<TCommTransThread> m_transThread;
-    std::unique_ptr<TCommReceiveThread> m_receiveThread;
+    TCommTransQueue m_transQueue;
 
     int m_portNo = 1;
     int m_bitRate = 9600;
@@ -196,11 +173,9 @@ private:
     TCommErrEvent m_onError;
     TCommGoneEvent m_onDeviceGone;
 
-    std::mutex m_writeLock;
-    mutable std::mutex m_countLock;
-    std::condition_variable m_countChanged;
-    int m_pendingBytes = 0;
-    int m_pendingChunks = 0;
+    // Last, so that they go first: they use the queue, the device and the settings.
+    std::unique_ptr<TCommTransThread> m_transThread;
+    std::unique_ptr<TCommReceiveThread> m_receiveThread;
 };
 
 // The component as the panel places it.

@@ -36,8 +36,9 @@ void TCustomCommX::StartWorkers() {
     if (m_bitRate < 10)
         throw ECommError(QString::fromUtf8(MsgTransThread));
     try {
-        m_transThread =
-            std::make_unique<TCommTransThread>(*this, *m_device, *m_notifier, m_openGeneration);
+        m_transQueue.Restart();
+        m_transThread = std::make_unique<TCommTransThread>(m_transQueue, *m_device, *m_notifier,
+                                                           m_flowCtrl, m_openGeneration);
         m_transThread->CharTime = 1000 / (m_bitRate / 10) + 1;
         m_transThread->Start();
     } catch (const std::exception&) {
@@ -56,36 +57,19 @@ void TCustomCommX::StartWorkers() {
 }
 
 int TCustomCommX::PendingBytes() const {
-    std::lock_guard lock(m_countLock);
-    return m_pendingBytes;
+    return m_transQueue.PendingBytes();
 }
 
 int TCustomCommX::PendingChunks() const {
-    std::lock_guard lock(m_countLock);
-    return m_pendingChunks;
+    return m_transQueue.PendingChunks();
 }
 
 int TCustomCommX::CharTime() const {
     return m_transThread ? m_transThread->CharTime.load() : 0;
 }
 
-void TCustomCommX::CountOff(int bytes) {
-    bool wake = false;
-    {
-        std::lock_guard lock(m_countLock);
-        m_pendingBytes = std::max(0, m_pendingBytes - bytes);
-        if (m_pendingChunks > 0)
-            --m_pendingChunks;
-        // A full queue's waiter is woken once half of it is done, to post a batch, instead
-        // of once per chunk; its 1 ms poll still sees every single chunk done.
-        wake = m_pendingChunks <= MaxPendingChunks / 2;
-    }
-    if (wake)
-        m_countChanged.notify_all();
-}
-
 bool TCustomCommX::PostChunk(std::vector<unsigned char>&& chunk) {
-    return m_transThread && m_transThread->Post(std::move(chunk));
+    return m_transThread && m_transQueue.Post(std::move(chunk));
 }
 
 bool TCustomCommX::MayWriteAtOnce() const {
@@ -100,7 +84,7 @@ bool TCustomCommX::MayWriteAtOnce() const {
 int TCustomCommX::WriteAtOnce(const unsigned char* bytes, int size) {
     int taken = 0;
     {
-        std::lock_guard lock(m_writeLock);
+        std::lock_guard lock(m_transQueue.WriteLock());
         taken = m_device->WriteNow(bytes, size);
     }
     if (taken >= 0)
@@ -119,15 +103,11 @@ bool TCustomCommX::QueueChunk(const unsigned char* bytes, int size) {
     } catch (const std::bad_alloc&) {
         return true;
     }
-    {
-        std::lock_guard lock(m_countLock);
-        m_pendingBytes += size;
-        ++m_pendingChunks;
-    }
+    m_transQueue.CountIn(size);
     // A chunk that was not handed over must not stay counted, or Write and PurgeTrans
     // would wait for it forever.
     if (!PostChunk(std::move(chunk))) {
-        CountOff(size);
+        m_transQueue.CountOff(size);
         return false;
     }
     return true;
@@ -144,20 +124,14 @@ bool TCustomCommX::Write(const void* data, int count) {
         // The port may be closed, or closed and opened again, by a handler run below.
         if (!m_open || generation != m_openGeneration || !m_transThread || m_device->Gone())
             return false;
-        bool idle = false;
-        {
-            std::unique_lock lock(m_countLock);
-            if (m_pendingChunks >= MaxPendingChunks) {
-                lock.unlock();
-                ProcessEvents();
-                lock.lock();
-                // Wait for the worker to finish a chunk, at most 1 ms between turns.
-                m_countChanged.wait_for(lock, std::chrono::milliseconds(1),
-                                        [this] { return m_pendingChunks < MaxPendingChunks; });
-                continue;
-            }
-            idle = m_pendingChunks == 0;
+        const int chunks = m_transQueue.PendingChunks();
+        if (chunks >= MaxPendingChunks) {
+            ProcessEvents();
+            // Wait for the worker to finish a chunk, at most 1 ms between turns.
+            m_transQueue.WaitForRoom(std::chrono::milliseconds(1));
+            continue;
         }
+        const bool idle = chunks == 0;
         // A chunk size below 1 would never get through the data.
         const int size = std::min(count, std::max(1, BufLenTrans()));
         // Nothing queued: every earlier byte is with the driver already (only this thread
@@ -222,20 +196,15 @@ void TCustomCommX::PurgeTrans() {
         m_device->PurgeComm(PURGE_TXABORT | PURGE_TXCLEAR);
         return;
     }
-    m_transThread->Purging = true;
+    m_transQueue.Purging = true;
     for (;;) {
         {
-            std::lock_guard lock(m_writeLock);
+            std::lock_guard lock(m_transQueue.WriteLock());
             m_device->PurgeComm(PURGE_TXABORT | PURGE_TXCLEAR);
         }
         // The worker never waits for this thread, so it always gets to count off.
-        std::unique_lock lock(m_countLock);
-        if (m_pendingBytes == 0)
-            break;
-        m_countChanged.wait_for(lock, std::chrono::milliseconds(1),
-                                [this] { return m_pendingBytes == 0; });
-        if (m_pendingBytes == 0)
+        if (m_transQueue.WaitUntilDone(std::chrono::milliseconds(1)))
             break;
     }
-    m_transThread->Purging = false;
+    m_transQueue.Purging = false;
 }
