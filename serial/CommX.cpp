@@ -89,6 +89,8 @@ void TCustomCommX::Open() {
     if (!m_device->Open(m_portNo))
         Raise(MsgCannotOpen);
     m_open = true;
+    // A reply byte must not wait in a USB adapter's buffer for its latency timer.
+    m_device->SetLowLatency(true);
     ++m_openGeneration;
     try {
         OpenConfigured();
@@ -127,6 +129,7 @@ void TCustomCommX::Close() {
     PurgeReceive();
     SleepMs(100);
     StopWorkers();
+    m_device->SetLowLatency(false);
     m_device->Close();
     m_open = false;
 }

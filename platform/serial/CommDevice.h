@@ -141,6 +141,10 @@ public:
     virtual bool Open(int portNo) = 0;
     // What the system said when the last Open failed; nothing after one that succeeded.
     virtual TPortRefusal LastRefusal() const { return {}; }
+    // Asks the driver to pass received bytes on at once rather than after its latency
+    // timer (16 ms on some USB adapters); off puts back what the port had before. Drivers
+    // without the setting, pseudo-terminals among them, are left as they are.
+    virtual void SetLowLatency(bool on) = 0;
     // Nobody may be inside WaitCommEvent, WaitWrite or ContinueRead when this is called.
     virtual void Close() = 0;
     virtual bool IsOpen() const = 0;

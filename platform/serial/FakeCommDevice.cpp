@@ -181,6 +181,11 @@ void TFakeCommDevice::RefuseOpenWith(const TPortRefusal& refusal) {
     m_openRefusal = refusal;
 }
 
+void TFakeCommDevice::SetLowLatency(bool on) {
+    std::lock_guard lock(m_mutex);
+    RecordLocked("SetLowLatency", on ? "1" : "0");
+}
+
 TPortRefusal TFakeCommDevice::LastRefusal() const {
     std::lock_guard lock(m_mutex);
     return m_lastRefusal;

@@ -73,6 +73,7 @@ public:
 
     bool Open(int portNo) override;
     TPortRefusal LastRefusal() const override;
+    void SetLowLatency(bool on) override;
     void Close() override;
     bool IsOpen() const override;
     int Handle() const override;

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <chrono>
 #include <fcntl.h>
+#include <linux/serial.h>
 #include <poll.h>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
@@ -205,6 +206,33 @@ std::uint32_t TTermiosCommDevice::OpenLineFlags(int fd) {
     return flags;
 }
 
+void TTermiosCommDevice::SetLowLatency(bool on) {
+    std::lock_guard lock(m_mutex);
+    if (m_fd < 0)
+        return;
+    SetLowLatencyLocked(on);
+}
+
+void TTermiosCommDevice::SetLowLatencyLocked(bool on) {
+    serial_struct serial{};
+    if (!on) {
+        if (m_serialFlagsBefore >= 0 && ::ioctl(m_fd, TIOCGSERIAL, &serial) == 0) {
+            serial.flags = m_serialFlagsBefore;
+            ::ioctl(m_fd, TIOCSSERIAL, &serial);
+        }
+        m_serialFlagsBefore = -1;
+        return;
+    }
+    if (m_serialFlagsBefore >= 0 || ::ioctl(m_fd, TIOCGSERIAL, &serial) != 0)
+        return;
+    if (serial.flags & ASYNC_LOW_LATENCY)
+        return;
+    const int before = serial.flags;
+    serial.flags |= ASYNC_LOW_LATENCY;
+    if (::ioctl(m_fd, TIOCSSERIAL, &serial) == 0)
+        m_serialFlagsBefore = before;
+}
+
 TPortRefusal TTermiosCommDevice::LastRefusal() const {
     std::lock_guard lock(m_mutex);
     return m_refusal;
@@ -256,6 +284,9 @@ void TTermiosCommDevice::CloseDescriptors() {
 
 void TTermiosCommDevice::Close() {
     std::lock_guard lock(m_mutex);
+    // The driver's latency is the system's, not the port's: it outlives this program.
+    if (m_fd >= 0)
+        SetLowLatencyLocked(false);
     const int fd = m_fd.exchange(-1);
     if (fd < 0)
         return;

@@ -24,6 +24,7 @@ public:
 
     bool Open(int portNo) override;
     TPortRefusal LastRefusal() const override;
+    void SetLowLatency(bool on) override;
     void Close() override;
     bool IsOpen() const override;
     int Handle() const override;
@@ -57,6 +58,7 @@ private:
     int OpenExclusive(const std::string& path);
     bool CreateWaitDescriptors(int fd);
     static std::uint32_t OpenLineFlags(int fd);
+    void SetLowLatencyLocked(bool on);
     struct Fill {
         std::uint32_t events = 0; // EV_RXCHAR for data bytes, EV_BREAK, EV_ERR
         bool failed = false;      // the device is gone or broken
@@ -79,6 +81,7 @@ private:
     const std::string m_portFolder;
     mutable std::mutex m_mutex; // settings, counters, error bits, decoder
     TPortRefusal m_refusal;
+    int m_serialFlagsBefore = -1; // the driver's flags before low latency; -1: untouched
     std::atomic<int> m_fd{-1};
     int m_epoll = -1;
     int m_wakeFd = -1;    // ends WaitCommEvent

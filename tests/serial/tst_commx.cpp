@@ -227,6 +227,7 @@ void TstCommX::openOrderOfCalls() {
     // open left the lines) is kept until the flow control setter builds the flags afresh.
     const Strings expected = {
         "Open 3",
+        "SetLowLatency 1",
         "SetupComm 2048 2048",
         "PurgeComm 5",
         "PurgeComm 10",
@@ -311,10 +312,11 @@ void TstCommX::openRefused() {
     if (call == "Open") {
         QCOMPARE(Texts(calls), QStringList{"Open 1"});
     } else {
-        // Open closed the port again: lines low, both queues purged, port closed.
-        const Strings tail(calls.end() - 5, calls.end());
+        // Open closed the port again: lines low, both queues purged, the driver's latency
+        // as it was, port closed.
+        const Strings tail(calls.end() - 6, calls.end());
         const Strings closing = {"EscapeCommFunction 6", "EscapeCommFunction 4", "PurgeComm 5",
-                                 "PurgeComm 10", "Close"};
+                                 "PurgeComm 10",         "SetLowLatency 0",      "Close"};
         QCOMPARE(Texts(tail), Texts(closing));
         QVERIFY(std::find(calls.begin(), calls.end(), "SetCommMask 0xC1") == calls.end());
     }
