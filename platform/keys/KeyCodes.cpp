@@ -73,6 +73,25 @@ constexpr Span kPhysicalKeys[] = {
     One(KEY_YEN, 220),
 };
 
+// The keys of a Japanese keyboard that name themselves wherever the layout puts them (半角/全角
+// sits where the grave key is), with the codes its driver gives them on the system the
+// layouts come from: 変換 VK_CONVERT, 無変換 VK_NONCONVERT, カタカナ/ひらがな VK_OEM_COPY,
+// 半角/全角 VK_OEM_AUTO and 英数 (Caps Lock without Shift) VK_OEM_ATTN.
+constexpr int kConvert = 28;
+constexpr int kNonConvert = 29;
+constexpr int kOemAttn = 240;
+constexpr int kOemCopy = 242;
+constexpr int kOemAuto = 243;
+constexpr Span kJapaneseKeysyms[] = {
+    One(XK_Henkan_Mode, kConvert),
+    One(XK_Muhenkan, kNonConvert),
+    One(XK_Hiragana_Katakana, kOemCopy),
+    One(XK_Hiragana, kOemCopy), // the same key with Shift or an input method
+    One(XK_Katakana, kOemCopy),
+    One(XK_Zenkaku_Hankaku, kOemAuto),
+    One(XK_Eisu_toggle, kOemAttn),
+};
+
 // Keys whose X keysym names the key itself. The keypad's keysym also tells the Num Lock
 // state: KP_5 with it, KP_Begin without.
 constexpr Span kKeysyms[] = {
@@ -188,6 +207,13 @@ constexpr Span kQtKeys[] = {
     One(Qt::Key_BraceRight, 221),
     One(Qt::Key_Apostrophe, 222),
     One(Qt::Key_QuoteDbl, 222),
+    One(Qt::Key_Henkan, kConvert),
+    One(Qt::Key_Muhenkan, kNonConvert),
+    One(Qt::Key_Hiragana_Katakana, kOemCopy),
+    One(Qt::Key_Hiragana, kOemCopy),
+    One(Qt::Key_Katakana, kOemCopy),
+    One(Qt::Key_Zenkaku_Hankaku, kOemAuto),
+    One(Qt::Key_Eisu_toggle, kOemAttn),
 };
 
 // The Qt keys that mean another key when they come from the keypad; its navigation keys
@@ -216,6 +242,8 @@ int VirtualKeyCode(int qtKey, Qt::KeyboardModifiers modifiers, quint32 scanCode,
     // A layout with Latin letters decides which key is which letter, whatever the case.
     if ((keysym >= 'a' && keysym <= 'z') || (keysym >= 'A' && keysym <= 'Z'))
         return static_cast<int>(keysym & ~0x20u);
+    if (const int code = Find(kJapaneseKeysyms, keysym))
+        return code;
     if (scanCode >= kXKeycodeOffset) {
         if (const int code = Find(kPhysicalKeys, scanCode - kXKeycodeOffset))
             return code;

@@ -1,8 +1,10 @@
 // The real program under the X server, driven with xdotool as a user would: a shortcut key
-// captured in the property editor reaches the settings file.
+// captured in the property editor reaches the settings file and presses the button.
 
+#include "MotionEditorProcess.h"
 #include "PanelProcess.h"
 
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -39,6 +41,7 @@ class TestEditorProcess : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase();
+    void capturedShortcutIsSaved_data();
     void capturedShortcutIsSaved();
 };
 
@@ -48,8 +51,24 @@ void TestEditorProcess::initTestCase() {
     QVERIFY2(QFile::exists(Program), qPrintable(Program));
 }
 
+void TestEditorProcess::capturedShortcutIsSaved_data() {
+    QTest::addColumn<QString>("layout"); // the server's keyboard layout
+    QTest::addColumn<QString>("key");    // as xdotool names it
+    QTest::addColumn<int>("code");
+    QTest::newRow("A") << "us"
+                       << "a" << 65;
+    QTest::newRow("変換 on a Japanese keyboard") << "jp"
+                                                 << "Henkan_Mode" << 28;
+}
+
 void TestEditorProcess::capturedShortcutIsSaved() {
+    QFETCH(QString, layout);
+    QFETCH(QString, key);
+    QFETCH(int, code);
+    QCOMPARE(QProcess::execute("setxkbmap", {"-layout", layout}), 0);
     QTemporaryDir dir;
+    MotionEditorProcess motionEditor;
+    QVERIFY2(motionEditor.Start(), qPrintable(motionEditor.ErrorString()));
     Panel program(dir.path());
     QVERIFY(program.Start(OneButton));
     const QString panel = WaitForWindow("Editor Panel");
@@ -65,20 +84,28 @@ void TestEditorProcess::capturedShortcutIsSaved() {
     QVERIFY(Click(panel, QPoint(50, 25)));
     QVERIFY(WaitForTitle(editor, "Walkのプロパティ"));
 
-    // The shortcut field, then A, with the keyboard on the editor window.
+    // The shortcut field, then the key, with the keyboard on the editor window.
     QVERIFY(Click(editor, QPoint(140, 150)));
     QVERIFY(Xdo({"windowfocus", "--sync", editor}));
-    QVERIFY(Xdo({"key", "a"}));
+    QVERIFY(Xdo({"key", key}));
     // A click on the empty panel comes after the key on the same connection: once the
     // editor shows the panel, the key has been handled.
     QVERIFY(Click(panel, QPoint(250, 200)));
     QVERIFY(WaitForTitle(editor, "Formのプロパティ"));
 
+    // Out of edit mode the key plays the button (Motion1) over the motion editor link.
+    QVERIFY(Click(panel, QPoint(250, 200), 2));
+    QVERIFY(Xdo({"windowfocus", "--sync", panel}));
+    QVERIFY(Xdo({"key", key}));
+    QVERIFY(motionEditor.WaitForLines(1, 20000));
+    QCOMPARE(motionEditor.Lines(), QStringList{"Motion1 (0)"});
+
     QVERIFY(program.Terminate());
     const QByteArray saved = ReadAll(program.SettingsPath());
     const qsizetype button = saved.indexOf("[Button1]\r\n");
     QVERIFY2(button >= 0, saved.constData());
-    QVERIFY2(saved.indexOf("ShortCut=65\r\n", button) > button, saved.constData());
+    QVERIFY2(saved.indexOf("ShortCut=" + QByteArray::number(code) + "\r\n", button) > button,
+             saved.constData());
     QVERIFY2(!saved.contains("ShortCut=-1"), saved.constData());
 }
 

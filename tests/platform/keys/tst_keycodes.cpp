@@ -57,6 +57,8 @@ private slots:
     void functionKeys() { Check(); }
     void namedKeys_data();
     void namedKeys() { Check(); }
+    void japaneseKeys_data();
+    void japaneseKeys() { Check(); }
     void noCode_data();
     void noCode() { Check(); }
     void keyEvent_data();
@@ -306,6 +308,29 @@ void TestKeyCodes::namedKeys_data() {
     AddQt("synthetic shift+Tab", Qt::Key_Backtab, Shift, 9);
     AddQt("synthetic alt+Print Screen", Qt::Key_SysReq, Qt::AltModifier, 44);
     AddQt("synthetic Clear", Qt::Key_Clear, None, 12);
+}
+
+void TestKeyCodes::japaneseKeys_data() {
+    AddColumns();
+    // The jp layout: 半角/全角 sits on the grave key, 英数 on Caps Lock; ¥ and ろ type a
+    // backslash and keep the codes of their own keys.
+    AddX("変換", Qt::Key_Henkan, None, KEY_HENKAN, XK_Henkan_Mode, 28);
+    AddX("無変換", Qt::Key_Muhenkan, None, KEY_MUHENKAN, XK_Muhenkan, 29);
+    AddX("カタカナ/ひらがな", Qt::Key_Hiragana_Katakana, None, KEY_KATAKANAHIRAGANA,
+         XK_Hiragana_Katakana, 242);
+    AddX("shift+カタカナ/ひらがな", Qt::Key_Katakana, Shift, KEY_KATAKANAHIRAGANA, XK_Katakana,
+         242);
+    AddX("半角/全角 on the grave key", Qt::Key_Zenkaku_Hankaku, None, KEY_GRAVE, XK_Zenkaku_Hankaku,
+         243);
+    AddX("英数 on Caps Lock", Qt::Key_Eisu_toggle, None, KEY_CAPSLOCK, XK_Eisu_toggle, 240);
+    AddX("shift+英数 is Caps Lock", Qt::Key_CapsLock, Shift, KEY_CAPSLOCK, XK_Caps_Lock, 20);
+    AddX("¥", Qt::Key_Backslash, None, KEY_YEN, XK_backslash, 220);
+    AddX("ろ", Qt::Key_Backslash, None, KEY_RO, XK_backslash, 226);
+    AddQt("synthetic 変換", Qt::Key_Henkan, None, 28);
+    AddQt("synthetic 無変換", Qt::Key_Muhenkan, None, 29);
+    AddQt("synthetic ひらがな", Qt::Key_Hiragana, None, 242);
+    AddQt("synthetic 半角/全角", Qt::Key_Zenkaku_Hankaku, None, 243);
+    AddQt("synthetic 英数", Qt::Key_Eisu_toggle, None, 240);
 }
 
 void TestKeyCodes::noCode_data() {

@@ -30,6 +30,9 @@ private slots:
     void initTestCase();
     void realKeys_data();
     void realKeys();
+    void japaneseLayout_data();
+    void japaneseLayout();
+    void cleanupTestCase();
 
 private:
     QList<int> Press(const QStringList& keys);
@@ -115,6 +118,30 @@ void TestKeyCodesX11::realKeys() {
     QFETCH(QStringList, keys);
     QFETCH(QList<int>, expected);
     QCOMPARE(Press(keys), expected);
+}
+
+// The server's keyboard switched to the jp layout: xdotool then finds the Japanese keys'
+// keysyms on their own keycodes. ¥ and ろ go by keycode, since both type a backslash.
+void TestKeyCodesX11::japaneseLayout_data() {
+    QTest::addColumn<QStringList>("keys");
+    QTest::addColumn<QList<int>>("expected");
+    QTest::newRow("変換, 無変換") << QStringList{"Henkan_Mode", "Muhenkan"} << QList<int>{28, 29};
+    QTest::newRow("カタカナ/ひらがな") << QStringList{"Hiragana_Katakana"} << QList<int>{242};
+    QTest::newRow("半角/全角") << QStringList{"Zenkaku_Hankaku"} << QList<int>{243};
+    QTest::newRow("英数") << QStringList{"Eisu_toggle"} << QList<int>{240};
+    QTest::newRow("¥ and ろ") << QStringList{"132", "97"} << QList<int>{220, 226};
+    QTest::newRow("letters stay") << QStringList{"a", "z"} << QList<int>{'A', 'Z'};
+}
+
+void TestKeyCodesX11::japaneseLayout() {
+    QFETCH(QStringList, keys);
+    QFETCH(QList<int>, expected);
+    QCOMPARE(QProcess::execute("setxkbmap", {"-layout", "jp", "-model", "jp106"}), 0);
+    QCOMPARE(Press(keys), expected);
+}
+
+void TestKeyCodesX11::cleanupTestCase() {
+    QProcess::execute("setxkbmap", {"-layout", "us"});
 }
 
 QTEST_MAIN(TestKeyCodesX11)
