@@ -41,6 +41,17 @@ void AddPicturePreview(QFileDialog& dialog, const QString& preset) {
     preview->ShowFile(preset);
 }
 
+// 1-based; the dialog names the chosen filter by its whole text or, with the details
+// hidden, by its label alone.
+int ChosenFilterIndex(const QStringList& nameFilters, const QString& selected) {
+    for (qsizetype i = 0; i < nameFilters.size(); ++i) {
+        const QString& filter = nameFilters.at(i);
+        if (selected == filter || selected == filter.left(filter.lastIndexOf(QLatin1String(" ("))))
+            return static_cast<int>(i) + 1;
+    }
+    return 1;
+}
+
 FileDialogAnswer RunQtDialog(const FileDialogRequest& request, QWidget* parent) {
     QFileDialog dialog(parent);
     dialog.setObjectName(request.objectName);
@@ -49,6 +60,8 @@ FileDialogAnswer RunQtDialog(const FileDialogRequest& request, QWidget* parent) 
     dialog.setFileMode(QFileDialog::AnyFile);
     if (request.picturePreview)
         AddPicturePreview(dialog, request.fileName);
+    // Each label as the filter string gives it, without its patterns repeated after it.
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setNameFilters(request.nameFilters);
     if (request.filterIndex >= 1 && request.filterIndex <= request.nameFilters.size())
         dialog.selectNameFilter(request.nameFilters.at(request.filterIndex - 1));
@@ -64,10 +77,7 @@ FileDialogAnswer RunQtDialog(const FileDialogRequest& request, QWidget* parent) 
         return answer;
     answer.accepted = true;
     answer.fileName = dialog.selectedFiles().constFirst();
-    answer.filterIndex =
-        static_cast<int>(request.nameFilters.indexOf(dialog.selectedNameFilter())) + 1;
-    if (answer.filterIndex < 1)
-        answer.filterIndex = 1;
+    answer.filterIndex = ChosenFilterIndex(request.nameFilters, dialog.selectedNameFilter());
     return answer;
 }
 

@@ -2,6 +2,7 @@
 #include "PicturePreview.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -102,20 +103,32 @@ void TestFileDialog::unansweredDialogIsCancelledAndCounted() {
 void TestFileDialog::realDialogReportsTheChosenFileAndFilter_data() {
     QTest::addColumn<bool>("save");
     QTest::addColumn<int>("filterIndex");
-    QTest::newRow("save, all files") << true << 2;
-    QTest::newRow("open, layout files, name that does not exist yet") << false << 1;
+    QTest::addColumn<QString>("filter");
+    QTest::addColumn<QStringList>("labels"); // as the list of file types shows them
+    const QString layouts = "Velmar Data(*.vmd)|*.VMD|All Files(*.*)|*.*";
+    const QStringList layoutLabels{"Velmar Data(*.vmd)", "All Files(*.*)"};
+    QTest::newRow("save, all files") << true << 2 << layouts << layoutLabels;
+    QTest::newRow("open, layout files, name that does not exist yet")
+        << false << 1 << layouts << layoutLabels;
+    QTest::newRow("open, pictures")
+        << false << 2
+        << "画像ファイル (*.bmp;*.jpg)|*.bmp;*.jpg|ビットマップ (*.bmp)|*.bmp|JPEG (*.jpg)|*.jpg"
+        << QStringList{"画像ファイル (*.bmp;*.jpg)", "ビットマップ (*.bmp)", "JPEG (*.jpg)"};
 }
 
 // The Qt dialog itself, closed by the test as a user would close it.
 void TestFileDialog::realDialogReportsTheChosenFileAndFilter() {
     QFETCH(bool, save);
     QFETCH(int, filterIndex);
+    QFETCH(QString, filter);
+    QFETCH(QStringList, labels);
     QTemporaryDir dir;
     const QString chosen = dir.filePath("new panel.vmd");
     TFileDialog dialog(save ? TFileDialog::Kind::Save : TFileDialog::Kind::Open, "Dialog", nullptr);
-    dialog.SetFilter("Velmar Data(*.vmd)|*.VMD|All Files(*.*)|*.*");
+    dialog.SetFilter(filter);
     dialog.SetFileName(dir.filePath("earlier.vmd"));
     QStringList shownFilters;
+    QStringList shownLabels;
     QString shownFolder;
     bool confirmOverwrite = true;
     // The dialog lists its folder in the background: choosing is repeated until it takes,
@@ -132,6 +145,10 @@ void TestFileDialog::realDialogReportsTheChosenFileAndFilter() {
             return;
         }
         shownFilters = shown->nameFilters();
+        shownLabels.clear();
+        if (const auto* types = shown->findChild<QComboBox*>("fileTypeCombo"))
+            for (int i = 0; i < types->count(); ++i)
+                shownLabels << types->itemText(i);
         shownFolder = shown->directory().absolutePath();
         confirmOverwrite = !shown->testOption(QFileDialog::DontConfirmOverwrite);
         shown->selectNameFilter(shownFilters.value(filterIndex - 1));
@@ -145,6 +162,7 @@ void TestFileDialog::realDialogReportsTheChosenFileAndFilter() {
     QVERIFY(dialog.Execute(nullptr));
     closer.stop();
     QCOMPARE(shownFilters, TFileDialog::TranslateFilter(dialog.Filter()));
+    QCOMPARE(shownLabels, labels);
     QCOMPARE(confirmOverwrite, false);
     QCOMPARE(shownFolder, QDir(dir.path()).absolutePath());
     QCOMPARE(dialog.FileName(), chosen);
