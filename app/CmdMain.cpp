@@ -11,6 +11,7 @@
 #include "ShortcutFilter.h"
 #include "UiFont.h"
 #include "WindowMessageReceiver.h"
+#include "WindowTitle.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -84,6 +85,7 @@ TCmdMain::TCmdMain(const QString& settingsFolder, QWidget* parent)
     auto* messages = new TWindowMessageReceiver(this);
     connect(messages, &TWindowMessageReceiver::Received, this, &TCmdMain::WindowMessage);
     SetMessageBoxOwner(this);
+    SetMessageBoxTitleWriter(SetExactWindowTitle);
     FormCreate();
     show();
 }
@@ -182,6 +184,10 @@ void TCmdMain::SetEditor(TBtnPrm* editor) {
 }
 
 // --- properties --------------------------------------------------------------------------
+
+void TCmdMain::SetCaption(const QString& caption) {
+    SetExactWindowTitle(*this, caption);
+}
 
 void TCmdMain::SetColor(TColor color) {
     m_color = color;

@@ -73,7 +73,7 @@ public:
     // The window's own properties: the caption is the title-bar text, exactly; the
     // geometry is the outer frame on the screen.
     QString Caption() const { return windowTitle(); }
-    void SetCaption(const QString& caption) { setWindowTitle(caption); }
+    void SetCaption(const QString& caption);
     TColor Color() const { return m_color; }
     void SetColor(TColor color);
     int Left() const;

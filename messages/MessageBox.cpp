@@ -96,6 +96,11 @@ MessageBoxHandler& handler() {
     return s_handler;
 }
 
+MessageBoxTitleWriter& titleWriter() {
+    static MessageBoxTitleWriter s_writer;
+    return s_writer;
+}
+
 int execRealBox(const MessageBoxRequest& request) {
     QMessageBox box(standardIcon(request.iconFlag), request.caption, request.text,
                     QMessageBox::NoButton, owner().data());
@@ -105,6 +110,8 @@ int execRealBox(const MessageBoxRequest& request) {
     for (const int result : request.answers)
         buttons.append({box.addButton(standardButton(result)), result});
     box.setDefaultButton(buttons.constFirst().first);
+    if (titleWriter())
+        titleWriter()(box, request.caption);
     box.exec();
     const QAbstractButton* clicked = box.clickedButton();
     for (const auto& [button, result] : buttons) {
@@ -163,4 +170,8 @@ MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler next) {
     MessageBoxHandler previous = std::move(handler());
     handler() = std::move(next);
     return previous;
+}
+
+void SetMessageBoxTitleWriter(MessageBoxTitleWriter writer) {
+    titleWriter() = std::move(writer);
 }

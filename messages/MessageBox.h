@@ -80,6 +80,11 @@ MessageBoxRequest DescribeMessageBox(unsigned char kind, unsigned char buttons, 
 void SetMessageBoxOwner(QWidget* owner);
 QWidget* MessageBoxOwner();
 
+// How a box's caption becomes its title (an empty caption must stay an empty title, which
+// takes the window system's help); empty: the widget's own setWindowTitle.
+using MessageBoxTitleWriter = std::function<void(QWidget& box, const QString& caption)>;
+void SetMessageBoxTitleWriter(MessageBoxTitleWriter writer);
+
 // Seam: while a handler is installed it answers every box instead of the real dialog.
 // Returns the previous handler; an empty handler restores the real dialog.
 using MessageBoxHandler = std::function<int(const MessageBoxRequest&)>;
