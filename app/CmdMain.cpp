@@ -476,7 +476,12 @@ void TCmdMain::OpenBtnClick() {
     if (!OpenDialog->Execute(this))
         return;
     // The picture on screen stays until it is chosen again or the program restarts.
-    LoadLayout(OpenDialog->FileName());
+    if (!LoadLayout(OpenDialog->FileName()))
+        return;
+    // The selected button may not be in the new layout, or be another button by that name.
+    SelectedButtonName.clear();
+    if (m_editor)
+        m_editor->ShowPanelProperties();
 }
 
 void TCmdMain::Save1Click() {

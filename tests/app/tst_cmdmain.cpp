@@ -358,8 +358,11 @@ void TestCmdMain::openReplacesAllButThePictureOnScreen() {
     // Stored buttons sit at (0, 0), 80 x 30: the pictures are looked at below them.
     {
         TCmdMain panel(m_dir->path());
+        TBtnPrm editor(&panel);
+        panel.SetEditor(&editor);
         QCOMPARE(PixelAt(panel, QPoint(10, 35)), QColor(Qt::red));
         panel.SelectedButtonName = "CB_3";
+        editor.ShowButtonProperties();
         m_dialogs->Choose(layout, 1);
         panel.OpenBtn->trigger();
         QCOMPARE(panel.Caption(), QString("After"));
@@ -369,7 +372,9 @@ void TestCmdMain::openReplacesAllButThePictureOnScreen() {
         QTRY_COMPARE(panel.PanelBounds(), QRect(60, 50, 400, 300));
         QCOMPARE(panel.Color(), TColor(0x00FF00));
         QCOMPARE(panel.BackgroundFile, blue);
-        QCOMPARE(panel.SelectedButtonName, QString("CB_3"));
+        // The selection is gone with the button it named; the editor shows the panel.
+        QCOMPARE(panel.SelectedButtonName, QString());
+        QCOMPARE(editor.windowTitle(), QString("Formのプロパティ"));
         QCOMPARE(PixelAt(panel, QPoint(10, 35)), QColor(Qt::red));
         QCOMPARE(PixelAt(panel, QPoint(50, 50)), QColor(Qt::green));
         QVERIFY(panel.close());
