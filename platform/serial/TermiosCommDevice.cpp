@@ -66,9 +66,10 @@ std::int64_t DeadlineAfterMs(std::uint64_t ms) {
 // control holds the line back.
 constexpr std::size_t MaxQueued = 64 * 1024;
 
+// One read takes an event counter's whole count.
 void Drain(int fd) {
     std::uint64_t value;
-    while (::read(fd, &value, sizeof value) > 0) {
+    while (::read(fd, &value, sizeof value) < 0 && errno == EINTR) {
     }
 }
 
@@ -175,6 +176,7 @@ bool TTermiosCommDevice::Open(int portNo) {
         return false;
     }
     m_hasCounters = ::ioctl(fd, TIOCGICOUNT, &m_counters) == 0;
+    m_portWaitDisarmed = false;
     m_decoder.Reset();
     m_rxQueue.clear();
     m_rxHead = 0;
@@ -563,6 +565,9 @@ std::uint32_t TTermiosCommDevice::WaitCommEvent() {
             std::lock_guard lock(m_mutex);
             if (input || hungUp)
                 result |= FillQueueLocked().events;
+            // A read waiting meanwhile takes the bytes from the queue.
+            if (result & EV_RXCHAR)
+                Wake(m_rxReadyFd);
             result |= PollCountersLocked();
         }
         if (hungUp)
@@ -596,6 +601,8 @@ bool TTermiosCommDevice::ClearCommError(std::uint32_t* errors, COMSTAT* stat) {
     std::uint32_t events = PollCountersLocked();
     if (stat)
         events |= FillQueueLocked().events;
+    if (events & EV_RXCHAR)
+        Wake(m_rxReadyFd);
     Publish(events);
     if (errors)
         *errors = m_errors;
@@ -790,10 +797,8 @@ TTermiosCommDevice::Fill TTermiosCommDevice::FillQueueLocked() {
         if (std::size_t(n) < sizeof raw)
             break;
     }
-    if (produced > 0) {
+    if (produced > 0)
         fill.events |= EV_RXCHAR;
-        Wake(m_rxReadyFd);
-    }
     // Drivers with counters report the same marks through them.
     if (!m_hasCounters && marks.breaks) {
         m_errors |= CE_BREAK;
@@ -826,12 +831,32 @@ bool TTermiosCommDevice::ReadQueued(CommIo& io) {
         std::lock_guard lock(m_mutex);
         fill = FillQueueLocked();
         TakeQueuedLocked(io);
+        // Bytes the read took at once are nobody else's news: the event wait hears only
+        // of those left waiting, and of marks.
+        if (QueuedLocked() == 0)
+            fill.events &= ~EV_RXCHAR;
+        if (m_portWaitDisarmed)
+            fill.events |= PollCountersLocked();
     }
     Publish(fill.events);
     return !fill.failed;
 }
 
+// While a read waits on the port, the event wait leaves the port to it: one wake-up and
+// one reader a byte instead of two contending for it. Hang-ups still reach the event wait.
+void TTermiosCommDevice::SetPortWait(bool armed) {
+    if (m_portWaitDisarmed != armed || m_fd < 0)
+        return;
+    epoll_event portEvent{};
+    portEvent.events = armed ? EPOLLIN | EPOLLET | EPOLLERR | EPOLLHUP : 0;
+    portEvent.data.fd = m_fd;
+    if (::epoll_ctl(m_epoll, EPOLL_CTL_MOD, m_fd, &portEvent) == 0)
+        m_portWaitDisarmed = !armed;
+}
+
 CommIoStatus TTermiosCommDevice::StartRead(CommIo& io) {
+    // A read given up before its end hands the port back here.
+    SetPortWait(true);
     io.transferred = 0;
     io.abortGeneration = m_rxAbortGeneration;
     if (m_fd < 0 || m_gone || !io.buffer || io.count < 0)
@@ -855,10 +880,18 @@ CommIoStatus TTermiosCommDevice::StartRead(CommIo& io) {
         return CommIoStatus::Done;
     io.deadlineNs = DeadlineAfterMs(total);
     io.waitForAll = true;
+    SetPortWait(false);
     return CommIoStatus::Pending;
 }
 
 CommIoStatus TTermiosCommDevice::ContinueRead(CommIo& io, int waitMs) {
+    const CommIoStatus status = ContinueReadStep(io, waitMs);
+    if (status != CommIoStatus::Pending)
+        SetPortWait(true);
+    return status;
+}
+
+CommIoStatus TTermiosCommDevice::ContinueReadStep(CommIo& io, int waitMs) {
     if (io.abortGeneration != m_rxAbortGeneration || m_fd < 0 || m_gone)
         return CommIoStatus::Failed;
     {

@@ -59,6 +59,8 @@ private:
     bool CreateWaitDescriptors(int fd);
     static std::uint32_t OpenLineFlags(int fd);
     void SetLowLatencyLocked(bool on);
+    void SetPortWait(bool armed);
+    CommIoStatus ContinueReadStep(CommIo& io, int waitMs);
     struct Fill {
         std::uint32_t events = 0; // EV_RXCHAR for data bytes, EV_BREAK, EV_ERR
         bool failed = false;      // the device is gone or broken
@@ -81,7 +83,8 @@ private:
     const std::string m_portFolder;
     mutable std::mutex m_mutex; // settings, counters, error bits, decoder
     TPortRefusal m_refusal;
-    int m_serialFlagsBefore = -1; // the driver's flags before low latency; -1: untouched
+    bool m_portWaitDisarmed = false; // GUI thread only: a read waits on the port itself
+    int m_serialFlagsBefore = -1;    // the driver's flags before low latency; -1: untouched
     std::atomic<int> m_fd{-1};
     int m_epoll = -1;
     int m_wakeFd = -1;    // ends WaitCommEvent
