@@ -4,6 +4,8 @@ PACKAGES := cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools lib
             libjpeg-dev libx11-dev libxcb1-dev qt6-translations-l10n xvfb xauth xdotool x11-utils x11-xkb-utils fonts-ipafont-gothic
 # Only the fuzz targets need clang and its libFuzzer runtime.
 FUZZ_PACKAGES := clang libclang-rt-14-dev
+# The press round trip under load runs beside stress-ng.
+BENCH_PACKAGES := stress-ng
 # How long `make fuzz` runs each fuzzer; `make test` replays the corpora and runs each
 # for FUZZ_SHORT_SECONDS.
 FUZZ_SECONDS := 600
@@ -87,6 +89,7 @@ test: deps deps-fuzz
 
 # Every benchmark in the normal build tree, ours against its baseline; prints one table.
 bench: deps
+	$(call install_missing,$(BENCH_PACKAGES))
 	cmake -S . -B build $(CMAKE_FLAGS) -DTAPDECK_BENCH=ON
 	cmake --build build
 	$(XVFB) python3 bench/run_all.py build

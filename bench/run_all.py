@@ -14,6 +14,7 @@ import tempfile
 # Folder and arguments of each benchmark, in the order they run.
 BENCHMARKS = [
     ("press_roundtrip", []),
+    ("press_roundtrip", ["--count", "10000", "--load"]),
     ("transmit", []),
     ("startup", []),
     ("memory", []),

@@ -7,6 +7,8 @@
 // send path (which hands an idle line its bytes at once and queues only the rest).
 // --only ours|plain runs one series alone, for counting its system calls and thread
 // switches under perf or strace.
+// --load runs both series while stress-ng keeps every core busy, makes the kernel reclaim
+// memory and writes to disk: failures, p99 and max under load.
 #include "BenchResult.h"
 #include "Cmd.h"
 #include "CommX.h"
@@ -15,7 +17,9 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <algorithm>
 #include <chrono>
@@ -142,6 +146,7 @@ void PrintRow(const Series& series) {
 struct RunOptions {
     int count = 1000;
     bool diagnose = false;
+    bool load = false;
     bool runOurs = true;
     bool runPlain = true;
 };
@@ -152,6 +157,7 @@ RunOptions ReadArguments(const QStringList& args) {
     if (countAt > 0 && countAt + 1 < args.size())
         options.count = std::max(1, args[countAt + 1].toInt());
     options.diagnose = args.contains("--diagnose");
+    options.load = args.contains("--load");
     const qsizetype onlyAt = args.indexOf("--only");
     const QString only = onlyAt > 0 && onlyAt + 1 < args.size() ? args[onlyAt + 1] : QString();
     options.runOurs = only.isEmpty() || only == "ours";
@@ -214,6 +220,34 @@ void PressInTurns(const RunOptions& options, TCommX& comm, PlainLine& plain, TCo
     }
 }
 
+// Every core busy, a memory worker as large as three quarters of the memory (the kernel
+// reclaims the page cache for it) and a disk writer, until stopped.
+bool StartLoad(QProcess& stress, const QString& folder) {
+    stress.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    stress.start("stress-ng",
+                 {"--cpu", "0", "--vm", "1", "--vm-bytes", "75%", "--hdd", "1", "--hdd-bytes",
+                  "256M", "--temp-path", folder, "--timeout", "600s", "--quiet"});
+    if (!stress.waitForStarted()) {
+        std::fprintf(stderr, "press_roundtrip: stress-ng: %s\n", qPrintable(stress.errorString()));
+        return false;
+    }
+    // Until the memory worker has taken its share.
+    QThread::sleep(5);
+    return true;
+}
+
+void ReportLoad(const RunOptions& options, const AllSeries& all) {
+    const Figures a = Summarise(all.ours.micros);
+    const Figures b = Summarise(all.direct.micros);
+    const double ratio = a.p99 / b.p99;
+    const bool met = all.ours.failures == 0 && ratio <= 1.5;
+    bench::Report(
+        {"press round trip under load, " + std::to_string(options.count) + " presses",
+         bench::Format("%d failed, p99 %.0f us, max %.0f us", all.ours.failures, a.p99, a.max),
+         bench::Format("%d failed, p99 %.0f us, max %.0f us", all.direct.failures, b.p99, b.max),
+         ratio, "none failed, p99 <= 1.5x", met});
+}
+
 // Prints the table and, when both series ran, their comparison; returns the exit code.
 int ReportSeries(const RunOptions& options, const AllSeries& all) {
     std::printf("press_roundtrip: %d presses each, microseconds\n", options.count);
@@ -224,6 +258,10 @@ int ReportSeries(const RunOptions& options, const AllSeries& all) {
         PrintRow(all.diagnostic);
     if (!options.runOurs || !options.runPlain)
         return all.ours.failures == 0 && all.direct.failures == 0 ? 0 : 1;
+    if (options.load) {
+        ReportLoad(options, all);
+        return all.ours.failures == 0 ? 0 : 1;
+    }
     const Figures a = Summarise(all.ours.micros);
     const Figures b = Summarise(all.direct.micros);
     const double ratio = a.p50 / b.p50;
@@ -264,8 +302,15 @@ int main(int argc, char** argv) {
     }
 
     WarmUp(options, comm, plain, directComm); // not counted
+    QProcess stress;
+    if (options.load && !StartLoad(stress, dir.path()))
+        return 1;
     AllSeries all;
     PressInTurns(options, comm, plain, directComm, all);
+    if (options.load) {
+        stress.terminate();
+        stress.waitForFinished(10000);
+    }
     comm.Close();
     directComm.Close();
     return ReportSeries(options, all);
