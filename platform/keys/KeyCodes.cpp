@@ -25,6 +25,16 @@ constexpr Span Counting(quint32 first, quint32 last, int firstCode) {
     return {first, last, firstCode};
 }
 
+// The codes a Japanese keyboard's driver gives its own keys on the system the layouts come
+// from: 変換 VK_CONVERT, 無変換 VK_NONCONVERT, カタカナ/ひらがな VK_OEM_COPY, 半角/全角
+// VK_OEM_AUTO (VK_OEM_ENLW on alternate presses while an input method is on; one key keeps
+// one code here) and 英数 (Caps Lock without Shift) VK_OEM_ATTN.
+constexpr int kConvert = 28;
+constexpr int kNonConvert = 29;
+constexpr int kOemAttn = 240;
+constexpr int kOemCopy = 242;
+constexpr int kOemAuto = 243;
+
 // Keys named by where they sit, as on a US keyboard: what they type changes with Shift and
 // the layout, their code does not. Linux input codes; the X keycode is 8 more.
 constexpr quint32 kXKeycodeOffset = 8;
@@ -71,17 +81,13 @@ constexpr Span kPhysicalKeys[] = {
     One(KEY_102ND, 226),
     One(KEY_RO, 226),
     One(KEY_YEN, 220),
+    // With Alt these type Mode_switch and Romaji, which name no key.
+    One(KEY_HENKAN, kConvert),
+    One(KEY_KATAKANAHIRAGANA, kOemCopy),
 };
 
 // The keys of a Japanese keyboard that name themselves wherever the layout puts them (半角/全角
-// sits where the grave key is), with the codes its driver gives them on the system the
-// layouts come from: 変換 VK_CONVERT, 無変換 VK_NONCONVERT, カタカナ/ひらがな VK_OEM_COPY,
-// 半角/全角 VK_OEM_AUTO and 英数 (Caps Lock without Shift) VK_OEM_ATTN.
-constexpr int kConvert = 28;
-constexpr int kNonConvert = 29;
-constexpr int kOemAttn = 240;
-constexpr int kOemCopy = 242;
-constexpr int kOemAuto = 243;
+// sits where the grave key is).
 constexpr Span kJapaneseKeysyms[] = {
     One(XK_Henkan_Mode, kConvert),
     One(XK_Muhenkan, kNonConvert),
@@ -89,6 +95,7 @@ constexpr Span kJapaneseKeysyms[] = {
     One(XK_Hiragana, kOemCopy), // the same key with Shift or an input method
     One(XK_Katakana, kOemCopy),
     One(XK_Zenkaku_Hankaku, kOemAuto),
+    One(XK_Kanji, kOemAuto), // 半角/全角 with Alt
     One(XK_Eisu_toggle, kOemAttn),
 };
 

@@ -322,6 +322,8 @@ void TestKeyCodes::japaneseKeys_data() {
          242);
     AddX("半角/全角 on the grave key", Qt::Key_Zenkaku_Hankaku, None, KEY_GRAVE, XK_Zenkaku_Hankaku,
          243);
+    AddX("alt+変換 types Mode_switch", Qt::Key_Mode_switch, Qt::AltModifier, KEY_HENKAN,
+         XK_Mode_switch, 28);
     AddX("英数 on Caps Lock", Qt::Key_Eisu_toggle, None, KEY_CAPSLOCK, XK_Eisu_toggle, 240);
     AddX("shift+英数 is Caps Lock", Qt::Key_CapsLock, Shift, KEY_CAPSLOCK, XK_Caps_Lock, 20);
     AddX("¥", Qt::Key_Backslash, None, KEY_YEN, XK_backslash, 220);

@@ -129,6 +129,10 @@ void TestKeyCodesX11::japaneseLayout_data() {
     QTest::newRow("カタカナ/ひらがな") << QStringList{"Hiragana_Katakana"} << QList<int>{242};
     QTest::newRow("半角/全角") << QStringList{"Zenkaku_Hankaku"} << QList<int>{243};
     QTest::newRow("英数") << QStringList{"Eisu_toggle"} << QList<int>{240};
+    // With Alt these two type Romaji and Kanji; their codes stay.
+    QTest::newRow("alt+カタカナ/ひらがな, alt+半角/全角")
+        << QStringList{"alt+Hiragana_Katakana", "alt+Zenkaku_Hankaku"}
+        << QList<int>{18, 242, 18, 243};
     QTest::newRow("¥ and ろ") << QStringList{"132", "97"} << QList<int>{220, 226};
     QTest::newRow("letters stay") << QStringList{"a", "z"} << QList<int>{'A', 'Z'};
 }
