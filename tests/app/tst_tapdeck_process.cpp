@@ -34,6 +34,8 @@ void TestTapdeckProcess::signalWritesTheSettingsFile_data() {
         << "Process Panel";
     QTest::newRow("SIGINT, stored caption")
         << SIGINT << QByteArray("[Form]\r\nCaption=Interrupted\r\n") << "Interrupted";
+    QTest::newRow("SIGTERM, empty caption")
+        << SIGTERM << QByteArray("[Form]\r\nCaption=\r\n") << "";
 }
 
 void TestTapdeckProcess::signalWritesTheSettingsFile() {
@@ -47,10 +49,14 @@ void TestTapdeckProcess::signalWritesTheSettingsFile() {
     // Every start ends with the link selection's box; the first start's link is PWT3.
     QVERIFY(panel.AcknowledgeBox(QStringLiteral("情報")));
 
-    // The title bar shows exactly the caption: nothing appended.
-    const QString window = WaitForWindow(title);
+    // The title bar shows exactly the caption: nothing appended, and no application name
+    // for an empty one; the class stays the application's. The panel is the one window left.
+    const QString window = title.isEmpty() ? VisibleWindows().value(0) : WaitForWindow(title);
     QVERIFY2(!window.isEmpty(), qPrintable("no window titled " + title));
     QCOMPARE(Run("xdotool", {"getwindowname", window}), title);
+    const QString quoted = title.isEmpty() ? QString() : '"' + title + '"';
+    QCOMPARE(Run("xprop", {"-id", window, "-notype", "_NET_WM_NAME", "WM_CLASS"}),
+             "_NET_WM_NAME = " + quoted + "\nWM_CLASS = \"tapdeck\", \"Orvix Tapdeck3\"");
     if (settings.isEmpty()) {
         // First start: 320 x 240, centred on the screen (no window manager adds a frame here).
         const QStringList screen = Run("xdotool", {"getdisplaygeometry"}).split(' ');
