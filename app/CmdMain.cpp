@@ -8,6 +8,7 @@
 #include "MessageBox.h"
 #include "PanelLayout.h"
 #include "PanelLink.h"
+#include "PressFeedback.h"
 #include "ShortcutFilter.h"
 #include "UiFont.h"
 #include "WindowMessageReceiver.h"
@@ -67,7 +68,8 @@ bool IsCommandButton(const QObject* component) {
     return component && component->objectName().startsWith(CommandButtonPrefix);
 }
 
-TCmdMain::TCmdMain(const QString& settingsFolder, QWidget* parent)
+TCmdMain::TCmdMain(const QString& settingsFolder, QWidget* parent,
+                   std::unique_ptr<ICommDevice> device)
     : QWidget(parent, Qt::Window), m_settingsFolder(settingsFolder), m_color(clBtnFace),
       m_fontColor(clWindowText) {
     setObjectName(QStringLiteral("CmdMain"));
@@ -80,7 +82,7 @@ TCmdMain::TCmdMain(const QString& settingsFolder, QWidget* parent)
     create();
     SetWidth(DesignWidth);
     SetHeight(DesignHeight);
-    CreateComponents();
+    CreateComponents(std::move(device));
     m_shortcuts = new TShortcutFilter(this, [this](int keyCode) { DispatchShortcut(keyCode); });
     auto* messages = new TWindowMessageReceiver(this);
     connect(messages, &TWindowMessageReceiver::Received, this, &TCmdMain::WindowMessage);
@@ -97,14 +99,14 @@ TCmdMain::~TCmdMain() {
         SetMessageBoxOwner(nullptr);
 }
 
-void TCmdMain::CreateComponents() {
+void TCmdMain::CreateComponents(std::unique_ptr<ICommDevice> device) {
     PopupMenu = new QMenu(this);
     PopupMenu->setObjectName(QStringLiteral("PopupMenu"));
     AddComponent(PopupMenu);
     CreateMenu();
 
-    m_link = new TPanelLink(this);
-    m_link->SetPlayNumberSource([this](QObject* button) { return PlayNumberOf(button); });
+    m_link = new TPanelLink(this, std::move(device));
+    ConnectLink();
     CommX1 = &m_link->Comm();
     AddComponent(CommX1);
 
@@ -116,6 +118,24 @@ void TCmdMain::CreateComponents() {
     SaveDialog->SetFilter(LayoutFilter);
     SaveDialog->SetOverwritePrompt(true);
     AddComponent(SaveDialog);
+}
+
+void TCmdMain::ConnectLink() {
+    m_link->SetPlayNumberSource([this](QObject* button) { return PlayNumberOf(button); });
+    // Each press shows on its own button whether the board answered.
+    connect(m_link, &TPanelLink::PressStarted, this, [](QObject* pressed) {
+        if (auto* button = qobject_cast<TColorBtn*>(pressed))
+            button->ClearPressOutcome();
+    });
+    connect(m_link, &TPanelLink::PressEnded, this,
+            [this](QObject* pressed, int, TPressOutcome outcome) {
+                auto* button = qobject_cast<TColorBtn*>(pressed);
+                if (!button)
+                    return;
+                const TPressFeedback shown =
+                    FeedbackFor(outcome, m_link->LinkIndex() == MotionEditorLink);
+                button->ShowPressOutcome(shown.frame, shown.ms, shown.toolTip);
+            });
 }
 
 QAction* TCmdMain::AddMenuItem(const char* name, const QString& caption) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "BtnPrm.h"
+#include "CommDevice.h"
 #include "PanelHost.h"
 #include "ShiftState.h"
 #include "SystemColors.h"
@@ -20,6 +21,7 @@ class QMenu;
 class TColorBtn;
 class TShortcutFilter;
 class TCommX;
+
 class TPanelLink;
 class TFileDialog;
 struct PanelButton;
@@ -35,8 +37,10 @@ class TCmdMain : public QWidget, public IPanelHost {
     Q_OBJECT
 public:
     // settingsFolder: where the settings file lives; empty for the executable's folder.
+    // device: the serial device, the termios one when none (tests give a fake).
     // Creating the window runs FormCreate, which restores the panel, and shows it.
-    explicit TCmdMain(const QString& settingsFolder = QString(), QWidget* parent = nullptr);
+    explicit TCmdMain(const QString& settingsFolder = QString(), QWidget* parent = nullptr,
+                      std::unique_ptr<ICommDevice> device = {});
     ~TCmdMain() override;
 
     // The property editor is created after the main window; until then nothing is mirrored.
@@ -157,8 +161,9 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void CreateComponents();
+    void CreateComponents(std::unique_ptr<ICommDevice> device);
     void CreateMenu();
+    void ConnectLink();
     QAction* AddMenuItem(const char* name, const QString& caption);
     void AddComponent(QObject* component);
     void RemoveCommandButtons();

@@ -115,6 +115,9 @@ void TPanelLink::RunPress(QObject* button) {
     const int number = m_playNumberOf ? m_playNumberOf(button) : NoPlay;
     if (number == NoPlay)
         return;
+    emit PressStarted(button);
+    if (!alive)
+        return;
     const TPressOutcome outcome = Play(number);
     emit PressEnded(alive.data(), number, outcome);
 }

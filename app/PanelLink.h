@@ -78,6 +78,8 @@ public:
 signals:
     // The chosen entry changed other than by the user's choice in the list.
     void LinkShown(int index);
+    // One pressed button's play begins: after any exchange before it.
+    void PressStarted(QObject* button);
     // One pressed button's play has ended.
     void PressEnded(QObject* button, int number, TPressOutcome outcome);
 

@@ -7,7 +7,7 @@
 # parallel run alone. Later runs of the same tree use CTest's own measured costs.
 set(TAPDECK_SLOW_TESTS tst_endtoend tst_panel_process tst_savesafety tst_hostilesettings
     tst_boardsimulator tst_hostilefiles tst_motioneditor_x11 tst_commxpty tst_commxdata
-    tst_commx tst_termioscommdevice tst_cmdexchange tst_cmdfaults)
+    tst_commx tst_termioscommdevice tst_cmdexchange tst_cmdfaults tst_pressfeedback)
 set(TAPDECK_WITH_DISPLAY ${CMAKE_CURRENT_LIST_DIR}/with_display.sh)
 
 # TAPDECK_TESTS=all builds and registers every test. `make test` gives its plain tree

@@ -4,6 +4,7 @@
 #include <QEnterEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QTimerEvent>
 
 TColorBtn::TColorBtn(QWidget* owner) : QPushButton(owner) {
     resize(75, 25);
@@ -97,7 +98,32 @@ ColorBtnLook TColorBtn::Look() const {
     look.focused = hasFocus();
     look.active = m_active;
     look.hovered = m_hovered;
+    look.outcomeFrame = m_outcomeFrame;
     return look;
+}
+
+void TColorBtn::ShowPressOutcome(TColor frame, int ms, const QString& toolTip) {
+    m_outcomeFrame = frame;
+    setToolTip(toolTip);
+    m_outcomeTimer.start(ms, this);
+    update();
+}
+
+void TColorBtn::ClearPressOutcome() {
+    m_outcomeTimer.stop();
+    if (!m_outcomeFrame)
+        return;
+    m_outcomeFrame.reset();
+    update();
+}
+
+void TColorBtn::timerEvent(QTimerEvent* event) {
+    if (event->timerId() != m_outcomeTimer.timerId()) {
+        QPushButton::timerEvent(event);
+        return;
+    }
+    // The tooltip keeps telling the last outcome.
+    ClearPressOutcome();
 }
 
 void TColorBtn::paintEvent(QPaintEvent* event) {

@@ -3,6 +3,7 @@
 #include "ColorBtnPaint.h"
 #include "SystemColors.h"
 
+#include <QBasicTimer>
 #include <QPushButton>
 #include <QStringList>
 #include <functional>
@@ -70,6 +71,12 @@ public:
     // True while this is the window's active push button.
     bool IsActive() const { return m_active; }
 
+    // The outcome of the last press: a frame of that colour inside the edge for `ms`
+    // milliseconds, and the tooltip. Only this button repaints.
+    void ShowPressOutcome(TColor frame, int ms, const QString& toolTip);
+    void ClearPressOutcome();
+    std::optional<TColor> PressOutcomeFrame() const { return m_outcomeFrame; }
+
     // Everything the next paint would draw with.
     ColorBtnLook Look() const;
 
@@ -82,6 +89,7 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void timerEvent(QTimerEvent* event) override;
 
 private:
     void FocusChanged(QWidget* old, QWidget* now);
@@ -103,6 +111,8 @@ private:
     bool m_focusline = true;
     int m_capOffsetH = 0;
     int m_capOffsetV = 0;
+    std::optional<TColor> m_outcomeFrame;
+    QBasicTimer m_outcomeTimer; // small: a button may be one of thousands
     TNotifyEvent m_onMouseEnter;
     TNotifyEvent m_onMouseLeave;
     bool m_hovered = false;

@@ -123,6 +123,15 @@ void drawFocusRect(QImage& image, const QRect& r, QPoint origin, qreal dpr) {
     }
 }
 
+void drawOutcomeFrame(QPainter& p, const QRect& client, TButtonStyle style, const QColor& color) {
+    const int inset = OutcomeFrameInset(style);
+    QRect r = client.adjusted(inset, inset, -inset, -inset);
+    for (int i = 0; i < OutcomeFrameWidth && r.width() > 0 && r.height() > 0; ++i) {
+        drawOutline(p, r, color);
+        r.adjust(1, 1, -1, -1);
+    }
+}
+
 } // namespace
 
 QRect CaptionTextRect(const CaptionPlacement& c) {
@@ -181,6 +190,9 @@ QImage PaintColorBtn(const ColorBtnLook& look, qreal devicePixelRatio, const QRe
 
     p.fillRect(QRectF(part.topLeft(), image.deviceIndependentSize()),
                ResolveColor(look.enabled ? look.color : clBtnFace));
+    // Under the caption, the edge and the focus line, so that it hides none of them.
+    if (look.outcomeFrame)
+        drawOutcomeFrame(p, client, look.style, ResolveColor(*look.outcomeFrame));
 
     const QString text = displayText(look.text);
     const int flags = textFlags(look.alignH);

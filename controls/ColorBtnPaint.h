@@ -10,6 +10,8 @@
 #include <QRect>
 #include <QString>
 
+#include <optional>
+
 enum TNHAlignment { haLeft, haCenter, haRight };
 enum TNVAlignment { vaTop, vaCenter, vaBottom };
 enum TButtonStyle { bsStd, bsIELike, bsNone };
@@ -56,7 +58,20 @@ struct ColorBtnLook {
     bool focused = false;
     bool active = false;
     bool hovered = false;
+    // The outcome of the last press, as a frame of this colour inside the edge.
+    std::optional<TColor> outcomeFrame;
 };
+
+// The outcome frames' colours: the board answered (or the message went out), or not.
+inline constexpr TColor AcknowledgedFrame = 0x00C000; // green
+inline constexpr TColor FailedFrame = 0x0000E0;       // red
+
+// How wide the outcome frame is, and how far in from the button's side it starts: just
+// inside the edge the style draws (two pixels and the active outline for the standard one).
+inline constexpr int OutcomeFrameWidth = 3;
+constexpr int OutcomeFrameInset(TButtonStyle style) {
+    return style == bsStd ? 3 : 1;
+}
 
 // The caption text: `caption` when set, else the lines joined with CR LF.
 QString ButtonText(const QString& caption, const QStringList& lines);

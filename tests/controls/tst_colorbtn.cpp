@@ -151,6 +151,8 @@ private slots:
     void exposedPartOnly_data();
     void exposedPartOnly();
     void hugeButtonPaintsWhatShows();
+    void outcomeFrameHidesNeitherCaptionNorFocusLine_data();
+    void outcomeFrameHidesNeitherCaptionNorFocusLine();
 
 private:
     TColorBtn* makeButton(TButtonStyle style);
@@ -684,6 +686,40 @@ void TestColorBtn::hugeButtonPaintsWhatShows() {
     QCOMPARE(QColor(image.pixel(10, 10)), rgbOf(kHighlight));
     QCOMPARE(QColor(image.pixel(11, 11)), rgbOf(kFace));
     QCOMPARE(QColor(image.pixel(59, 39)), rgbOf(kFace));
+}
+
+// The outcome frame lies inside the edge in every style; every pixel of the caption and of
+// the focus line that shows without it shows the same with it.
+void TestColorBtn::outcomeFrameHidesNeitherCaptionNorFocusLine_data() {
+    QTest::addColumn<TButtonStyle>("style");
+    QTest::newRow("std") << bsStd;
+    QTest::newRow("flat") << bsIELike;
+    QTest::newRow("none") << bsNone;
+}
+
+void TestColorBtn::outcomeFrameHidesNeitherCaptionNorFocusLine() {
+    QFETCH(TButtonStyle, style);
+    ColorBtnLook look = activeLook(style);
+    look.focusline = true;
+    look.text = QStringLiteral("W");
+    const QImage plain = PaintColorBtn(look);
+    look.outcomeFrame = FailedFrame;
+    const QImage framed = PaintColorBtn(look);
+    const QColor red = ResolveColor(FailedFrame);
+    // Just inside the edge, halfway down both sides.
+    const int inset = OutcomeFrameInset(style);
+    QCOMPARE(QColor(framed.pixel(inset, kH / 2)), red);
+    QCOMPARE(QColor(framed.pixel(kW - 1 - inset, kH / 2)), red);
+    for (const QPoint& at : inkOf(plain, ResolveColor(kFace))) {
+        const QColor before(plain.pixel(at));
+        const QColor after(framed.pixel(at));
+        // The edge drawn over the frame keeps its colours; the inverted focus dots stay
+        // inverted, now against the frame.
+        if (after == before)
+            continue;
+        QVERIFY2(after != red,
+                 qPrintable(QStringLiteral("hidden at %1,%2").arg(at.x()).arg(at.y())));
+    }
 }
 
 QTEST_MAIN(TestColorBtn)

@@ -107,6 +107,15 @@ QList<Cell> stateCells(TButtonStyle style) {
                           b->SetCapAlignV(vaTop);
                           b->SetCapFixed(false);
                       }});
+    // What a press shows: the board answered, or it did not.
+    cells.append({"answered", [](TColorBtn* b) {
+                      b->SetCaption(QString::fromUtf8("応答あり"));
+                      b->ShowPressOutcome(AcknowledgedFrame, 24 * 3600 * 1000, QString());
+                  }});
+    cells.append({"no answer", [](TColorBtn* b) {
+                      b->SetCaption(QString::fromUtf8("応答なし"));
+                      b->ShowPressOutcome(FailedFrame, 24 * 3600 * 1000, QString());
+                  }});
     cells.append({"focused", [](TColorBtn* b) {
                       b->SetCaption(QString::fromUtf8("選択"));
                       b->setObjectName(QStringLiteral("focused"));
