@@ -127,8 +127,8 @@ std::string ExplainPortRefusal(const TPortRefusal& refusal,
                                const std::vector<TPortHolder>& holders) {
     if (refusal.error == 0)
         return {};
-    const std::string device =
-        RealPath(refusal.path).empty() ? refusal.path : RealPath(refusal.path);
+    const std::string real = RealPath(refusal.path);
+    const std::string& device = real.empty() ? refusal.path : real;
     switch (refusal.error) {
     case EACCES:
     case EPERM:

@@ -312,22 +312,13 @@ void TestKeyCodes::namedKeys_data() {
 
 void TestKeyCodes::japaneseKeys_data() {
     AddColumns();
-    // The jp layout: 半角/全角 sits on the grave key, 英数 on Caps Lock; ¥ and ろ type a
-    // backslash and keep the codes of their own keys.
-    AddX("変換", Qt::Key_Henkan, None, KEY_HENKAN, XK_Henkan_Mode, 28);
-    AddX("無変換", Qt::Key_Muhenkan, None, KEY_MUHENKAN, XK_Muhenkan, 29);
-    AddX("カタカナ/ひらがな", Qt::Key_Hiragana_Katakana, None, KEY_KATAKANAHIRAGANA,
-         XK_Hiragana_Katakana, 242);
+    // The jp layout's keys as the X server gives them are pressed for real in
+    // tst_keycodes_x11; here the levels it does not reach, and synthetic keys.
     AddX("shift+カタカナ/ひらがな", Qt::Key_Katakana, Shift, KEY_KATAKANAHIRAGANA, XK_Katakana,
          242);
-    AddX("半角/全角 on the grave key", Qt::Key_Zenkaku_Hankaku, None, KEY_GRAVE, XK_Zenkaku_Hankaku,
-         243);
     AddX("alt+変換 types Mode_switch", Qt::Key_Mode_switch, Qt::AltModifier, KEY_HENKAN,
          XK_Mode_switch, 28);
-    AddX("英数 on Caps Lock", Qt::Key_Eisu_toggle, None, KEY_CAPSLOCK, XK_Eisu_toggle, 240);
     AddX("shift+英数 is Caps Lock", Qt::Key_CapsLock, Shift, KEY_CAPSLOCK, XK_Caps_Lock, 20);
-    AddX("¥", Qt::Key_Backslash, None, KEY_YEN, XK_backslash, 220);
-    AddX("ろ", Qt::Key_Backslash, None, KEY_RO, XK_backslash, 226);
     AddQt("synthetic 変換", Qt::Key_Henkan, None, 28);
     AddQt("synthetic 無変換", Qt::Key_Muhenkan, None, 29);
     AddQt("synthetic ひらがな", Qt::Key_Hiragana, None, 242);
