@@ -12,7 +12,8 @@
 // while a start-up message box is open is acted on once the event loop runs.
 class TProgram {
 public:
-    // settingsFolder: where the settings file lives; empty for the executable's folder.
+    // settingsFolder: where the settings file lives; empty for the executable's folder,
+    // or the user's configuration folder where that one cannot be written.
     explicit TProgram(const QString& settingsFolder = QString());
 
     TSessionSignals Signals;

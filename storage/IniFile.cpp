@@ -41,18 +41,23 @@ bool FolderTakesTemporaryFile(const QFileInfo& target) {
 }
 
 // The write test. It changes no byte of an existing file: the file is opened for
-// writing without truncating it, and the folder must take (and give back) the
-// temporary file that a save renames over it. A missing file is created empty.
+// writing without truncating it. A missing file is created empty.
 bool PassesWriteTest(const QString& fileName) {
     if (!IsIniPlaceWritable(fileName))
         return false;
-    const QFileInfo target = TargetOf(fileName);
-    if (!FolderTakesTemporaryFile(target))
-        return false;
-    QFile file(target.absoluteFilePath());
+    QFile file(TargetOf(fileName).absoluteFilePath());
     const QIODevice::OpenMode mode = file.exists() ? QIODevice::WriteOnly | QIODevice::Append
                                                    : QIODevice::WriteOnly | QIODevice::NewOnly;
     return file.open(mode);
+}
+
+// A file the user may write in a folder they may not: written over where it is. The old
+// bytes stay until the new ones are written, and the tail is cut only then.
+bool WriteInPlace(const QFileInfo& target, const QByteArray& bytes) {
+    QFile file(target.absoluteFilePath());
+    if (!file.open(QIODevice::ReadWrite))
+        return false;
+    return file.write(bytes) == bytes.size() && file.resize(bytes.size()) && SyncToDisk(file);
 }
 
 } // namespace
@@ -69,22 +74,27 @@ bool IsIniPlaceWritable(const QString& fileName) {
     if (fileName.isEmpty())
         return false;
     const QFileInfo file = TargetOf(fileName);
-    const QFileInfo folder(file.absolutePath());
-    if (!folder.isDir() || !folder.isWritable() || !(folder.permissions() & AnyWrite))
-        return false;
-    if (!file.exists())
-        return true;
-    return file.isFile() && file.isReadable() && file.isWritable() &&
-           (file.permissions() & AnyWrite);
+    if (file.exists())
+        return file.isFile() && file.isReadable() && file.isWritable() &&
+               (file.permissions() & AnyWrite);
+    return IsFolderWritable(file.absolutePath());
+}
+
+bool IsFolderWritable(const QString& folderName) {
+    const QFileInfo folder(folderName);
+    return folder.isDir() && folder.isWritable() && (folder.permissions() & AnyWrite);
 }
 
 bool WriteIniDocument(const QString& fileName, const IniDocument& document) {
     if (!IsIniPlaceWritable(fileName))
         return false;
+    const QFileInfo target = TargetOf(fileName);
+    const QByteArray bytes = document.toBytes();
+    if (!FolderTakesTemporaryFile(target))
+        return WriteInPlace(target, bytes);
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly))
         return false;
-    const QByteArray bytes = document.toBytes();
     if (file.write(bytes) != bytes.size() || !SyncToDisk(file)) {
         file.cancelWriting();
         return false;
@@ -93,7 +103,7 @@ bool WriteIniDocument(const QString& fileName, const IniDocument& document) {
         return false;
     // The new content is in place either way; this only makes the rename itself
     // outlive a power cut, so its failure changes nothing the caller could act on.
-    SyncFolderToDisk(TargetOf(fileName).absolutePath());
+    SyncFolderToDisk(target.absolutePath());
     return true;
 }
 

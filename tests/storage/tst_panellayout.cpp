@@ -39,6 +39,8 @@ private slots:
     void missingFileIsCreatedEmpty();
     void unwritablePlace_data();
     void unwritablePlace();
+    void writableFileInReadOnlyFolder_data();
+    void writableFileInReadOnlyFolder();
     void fileWithoutEndIsNoPlace_data();
     void fileWithoutEndIsNoPlace();
     void saveReplacesTheFileWhole();
@@ -426,7 +428,7 @@ void TestPanelLayout::unwritablePlace_data() {
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("operation");
     const QStringList kinds = {"missing folder", "parent is a file", "read-only file",
-                               "read-only folder", "name is a folder"};
+                               "missing file in read-only folder", "name is a folder"};
     for (const QString& kind : kinds)
         for (const char* op : {"save", "load", "port"})
             QTest::addRow("%s, %s", qPrintable(kind), op) << kind << QString::fromLatin1(op);
@@ -446,9 +448,10 @@ void TestPanelLayout::unwritablePlace() {
         path = dir.filePath(QStringLiteral("panel.vmd/inner.vmd"));
     else if (kind == "read-only file")
         QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
-    else if (kind == "read-only folder")
+    else if (kind == "missing file in read-only folder") {
+        path = dir.filePath(QStringLiteral("new.vmd"));
         QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner);
-    else if (kind == "name is a folder")
+    } else if (kind == "name is a folder")
         path = dir.path();
     const QByteArray before = ReadAll(dir.filePath(QStringLiteral("panel.vmd")));
     const QStringList entriesBefore = QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden);
@@ -474,6 +477,55 @@ void TestPanelLayout::unwritablePlace() {
     QCOMPARE(boxes.last().text, QStringLiteral("指定の場所には保存できません"));
     QCOMPARE(ReadAll(dir.filePath(QStringLiteral("panel.vmd"))), before);
     QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden), entriesBefore);
+}
+
+void TestPanelLayout::writableFileInReadOnlyFolder_data() {
+    QTest::addColumn<QString>("operation");
+    for (const char* op : {"save", "load", "port"})
+        QTest::addRow("%s", op) << QString::fromLatin1(op);
+}
+
+// A file the user may write is theirs to open and save even where no file can be made
+// beside it: it is written over in place, with nothing left in the folder.
+void TestPanelLayout::writableFileInReadOnlyFolder() {
+    QFETCH(QString, operation);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("panel.vmd"));
+    QVERIFY(QFile::copy(QStringLiteral(TAPDECK_TEST_DATA "/storage/worked_example.vmd"), path));
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner);
+    const QStringList entriesBefore = QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden);
+
+    MessageBoxRecorder boxes;
+    PanelLayout shorter = WorkedExample();
+    shorter.buttons.pop_back();
+    bool succeeded = false;
+    if (operation == "save")
+        succeeded = SaveLayout(path, shorter);
+    else if (operation == "load")
+        succeeded = LoadLayout(path, Screen) == std::optional<PanelLayout>([] {
+                        PanelLayout expected = WorkedExample();
+                        expected.comm = 0;
+                        return expected;
+                    }());
+    else
+        succeeded = LoadPortChoice(path) == std::optional<int>(WorkedExample().comm);
+    const QStringList entriesAfter = QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden);
+    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+    QVERIFY(succeeded);
+    QCOMPARE(boxes.count(), 0);
+    QCOMPARE(entriesAfter, entriesBefore);
+    if (operation == "save") {
+        // Shorter than before: no tail of the old content may stay behind.
+        const QString expected = m_dir.filePath(QStringLiteral("shorter.vmd"));
+        QVERIFY(SaveLayout(expected, shorter));
+        QCOMPARE(ReadAll(path), ReadAll(expected));
+    } else {
+        QCOMPARE(ReadAll(path),
+                 ReadAll(QStringLiteral(TAPDECK_TEST_DATA "/storage/worked_example.vmd")));
+    }
 }
 
 void TestPanelLayout::fileWithoutEndIsNoPlace_data() {
