@@ -17,6 +17,7 @@ set(TAPDECK_WITH_DISPLAY ${CMAKE_CURRENT_LIST_DIR}/with_display.sh)
 # other tests' targets are still defined there, outside `all`.
 set(TAPDECK_TESTS "all" CACHE STRING "Tests to build and register: all | optimised")
 set(TAPDECK_OPTIMISED_TESTS tst_tapdeck_process tst_panel_process tst_editor_process
+    tst_wayland_session tst_install
     tst_endtoend tst_motioneditor_x11 tst_termioscommdevice tst_commxpty tst_cmdexchange
     tst_boardsimulator tst_savesafety)
 

@@ -101,8 +101,7 @@ inline bool WaitForWindowUnmapped(const QString& window, int timeoutMs = 20000) 
 // Opens a popup (a context menu, a drop-down list) with a click on a window, which gets
 // the focus first, waits until it is on screen, walks it with the keys given and waits
 // until it has closed.
-inline bool ChooseFromPopup(const QString& window, QPoint at, int button,
-                            const QStringList& keys) {
+inline bool ChooseFromPopup(const QString& window, QPoint at, int button, const QStringList& keys) {
     // Without a window manager nothing gives a clicked window the focus, and a popup
     // opened while the program is still settling who is active closes at once: the click
     // is repeated until the popup stays on screen.
@@ -111,8 +110,8 @@ inline bool ChooseFromPopup(const QString& window, QPoint at, int button,
         if (!Xdo({"windowfocus", "--sync", window}))
             return false;
         const QStringList before = VisibleWindows();
-        if (!Xdo({"mousemove", "--window", window, QString::number(at.x()),
-                  QString::number(at.y()), "click", QString::number(button)}))
+        if (!Xdo({"mousemove", "--window", window, QString::number(at.x()), QString::number(at.y()),
+                  "click", QString::number(button)}))
             return false;
         popup = WaitForNewWindow(before, 2000);
     }
@@ -150,30 +149,52 @@ public:
 
     QString SettingsPath() const { return QDir(m_folder).filePath("Vodazevivuzo3.ini"); }
 
-    bool Start(const QByteArray& settings) {
-        const QString copy = QDir(m_folder).filePath("tapdeck");
-        if (!QFile::exists(copy) && !QFile::copy(Program, copy))
-            return false;
+    // Runs an installed program where it is instead of a copy in the folder, which then
+    // only holds the settings file.
+    void RunInstalled(const QString& program) { m_installed = program; }
+    // The environment it starts with: the test's own, without a platform chosen.
+    QProcessEnvironment& Environment() { return m_environment; }
+    // Standard error is kept for ErrorOutput() rather than passed on.
+    void KeepErrorOutput() { m_keepErrors = true; }
+    QString ErrorOutput() { return QString::fromLocal8Bit(m_process.readAllStandardError()); }
+
+    bool Start(const QByteArray& settings, const QStringList& arguments = {}) {
+        QString program = m_installed;
+        if (program.isEmpty()) {
+            program = QDir(m_folder).filePath("tapdeck");
+            if (!QFile::exists(program) && !QFile::copy(Program, program))
+                return false;
+        }
         if (!settings.isNull()) {
             QFile file(SettingsPath());
             if (!file.open(QIODevice::WriteOnly))
                 return false;
             file.write(settings);
         }
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.remove("QT_QPA_PLATFORM");
-        m_process.setProcessEnvironment(environment);
+        m_process.setProcessEnvironment(m_environment);
         m_process.setWorkingDirectory(QDir::tempPath());
-        m_process.setProcessChannelMode(QProcess::ForwardedChannels);
-        m_process.start(copy, {});
+        m_process.setProcessChannelMode(m_keepErrors ? QProcess::ForwardedOutputChannel
+                                                     : QProcess::ForwardedChannels);
+        m_process.start(program, arguments);
         return m_process.waitForStarted();
     }
 
-    // Closes the start-up box of the given text with Enter, as a user would.
-    bool AcknowledgeBox(const QString& caption) {
+    // Closes the start-up box of the given text with Enter, as a user would. sentKey: the
+    // key is sent to the box itself, for an X server that takes no typed keys (XWayland
+    // without a keyboard); only its press, as the box is gone before a release.
+    bool AcknowledgeBox(const QString& caption, bool sentKey = false) {
         const QString box = WaitForWindow(caption);
-        return !box.isEmpty() && Xdo({"windowfocus", "--sync", box}) &&
-               Xdo({"key", "Return"}) && WaitForWindowGone(caption);
+        if (box.isEmpty())
+            return false;
+        const bool typed = sentKey ? Xdo({"keydown", "--window", box, "Return"})
+                                   : Xdo({"windowfocus", "--sync", box}) && Xdo({"key", "Return"});
+        return typed && WaitForWindowGone(caption);
+    }
+
+    bool IsRunning() const { return m_process.state() == QProcess::Running; }
+    void Kill() {
+        m_process.kill();
+        m_process.waitForFinished(5000);
     }
 
     bool WaitForExit(int timeoutMs = 20000) {
@@ -194,6 +215,13 @@ public:
 
 private:
     QString m_folder;
+    QString m_installed;
+    QProcessEnvironment m_environment = [] {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove("QT_QPA_PLATFORM");
+        return environment;
+    }();
+    bool m_keepErrors = false;
     QProcess m_process;
 };
 

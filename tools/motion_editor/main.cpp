@@ -1,6 +1,7 @@
 // Motion editor stand-in: a window of the motion editor's class that writes every play
 // number the panel posts to it, to try the bridge and to test it.
 
+#include "PlatformChoice.h"
 #include "PlayNames.h"
 #include "WindowMessageReceiver.h"
 #include "XlibWindowSystem.h"
@@ -130,7 +131,9 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    PreferX11Platform(argc, argv);
     QApplication app(argc, argv);
+    ReportWaylandLimits();
     // Qt's xcb writes the application name as the class part of WM_CLASS.
     QApplication::setApplicationName(ClassName);
 
