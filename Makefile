@@ -24,7 +24,7 @@ XVFB := xvfb-run -a -s "-screen 0 1280x1024x24 -noreset"
 # cores; each test that needs an X server starts its own (cmake/with_display.sh).
 TEST_JOBS := 6
 
-.PHONY: run panel test bench deps deps-fuzz build build-test build-asan build-tsan build-fuzz fuzz fuzz-short
+.PHONY: run panel test bench install deb deps deps-fuzz build build-test build-asan build-tsan build-fuzz fuzz fuzz-short
 
 # Installs the Debian packages of $(1) that are missing.
 define install_missing
@@ -89,6 +89,16 @@ panel: build
 # (cmake/test_all.sh); the output of each comes at the end, with a summary line.
 test: deps deps-fuzz
 	MAKE="$(MAKE)" TEST_JOBS=$(TEST_JOBS) FUZZ_SHORT_SECONDS=$(FUZZ_SHORT_SECONDS) sh cmake/test_all.sh
+
+# Installs the panel, its helpers, desktop entry, icons and documents under PREFIX (and
+# DESTDIR, when set).
+PREFIX := /usr/local
+install: build
+	cmake --install build --prefix "$(PREFIX)"
+
+# The Debian package, in build/: its library dependencies come from dpkg-shlibdeps.
+deb: build
+	cd build && cpack -G DEB
 
 # Every benchmark in the normal build tree, ours against its baseline; prints one table.
 bench: deps

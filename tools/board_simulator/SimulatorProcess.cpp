@@ -32,7 +32,7 @@ bool SimulatorProcess::Start(const QString& folder, int port, const QStringList&
     m_logPath = folder + "/board-" + portName + ".log";
     QFile::remove(m_logPath);
 
-    QList<QByteArray> args{QFile::encodeName(DefaultProgram()),
+    QList<QByteArray> args{QFile::encodeName(m_program),
                            "--dir",
                            QFile::encodeName(folder),
                            "--port",
@@ -61,7 +61,7 @@ bool SimulatorProcess::Start(const QString& folder, int port, const QStringList&
     ::close(pipeFds[1]);
     m_output = pipeFds[0];
     if (result != 0) {
-        m_error = "cannot start " + DefaultProgram() + ": " + std::strerror(result);
+        m_error = "cannot start " + m_program + ": " + std::strerror(result);
         m_pid = -1;
         ::close(m_output);
         m_output = -1;

@@ -18,6 +18,8 @@ public:
 
     // The simulator built beside this library.
     static QString DefaultProgram();
+    // Another simulator program for the next Start (an installed one, say).
+    void SetProgram(const QString& program) { m_program = program; }
 
     // Starts the simulator with ports/COM<port> in folder, logging with --trace to
     // folder/board-COM<port>.log, plus the given options. Returns once the link exists.
@@ -41,6 +43,7 @@ public:
 private:
     bool ReadFirstLine(QByteArray& line, int timeoutMs);
 
+    QString m_program = DefaultProgram();
     pid_t m_pid = -1;
     int m_output = -1; // read end of the simulator's standard output
     bool m_exitedCleanly = false;
