@@ -334,6 +334,7 @@ PanelLayout TCmdMain::DescribePanel() const {
         stored.shortCut = button->Param1();
         stored.color = button->Color();
         stored.fontColor = button->FontColor();
+        stored.pad = button->Param2();
         layout.buttons.push_back(stored);
     }
     layout.buttonCounter = static_cast<int>(layout.buttons.size());
@@ -378,6 +379,7 @@ TColorBtn* TCmdMain::CreateCommandButton(const PanelButton& stored, const QStrin
     button->setGeometry(ButtonGeometry(stored));
     button->SetTag(stored.motion);
     button->SetParam1(stored.shortCut);
+    button->SetParam2(stored.pad);
     button->SetColor(stored.color);
     button->SetFontColor(ContrastTextColor(stored.color));
     button->SetButtonStyle(bsStd);

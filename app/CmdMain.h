@@ -2,6 +2,7 @@
 
 #include "BtnPrm.h"
 #include "CommDevice.h"
+#include "PadInput.h"
 #include "PanelHost.h"
 #include "ShiftState.h"
 #include "SystemColors.h"
@@ -14,6 +15,7 @@
 #include <QString>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
 class QAction;
@@ -113,6 +115,10 @@ public:
     void ButtonMouseMove(TColorBtn* button, TShiftState shift, int x, int y);
     void PressButton(TColorBtn* button);
     void DispatchShortcut(int keyCode);
+    // A pad button presses the buttons that have it, as a shortcut key does; in edit mode
+    // it goes to the property editor instead.
+    void PadButtonPressed(const QString& name);
+    void DispatchPad(const QString& name);
     // A window message from another program; none needs an answer.
     void WindowMessage(quint32 message, qint32 wParam, qint32 lParam);
 
@@ -125,6 +131,9 @@ public:
     TPanelLink& Link() const { return *m_link; }
     // The window system through which the motion editor is found and told; tests give a fake.
     void SetWindowSystem(std::unique_ptr<IWindowSystem> windows);
+    // Where pad presses come from; none until the program gives one.
+    void SetPadInput(std::unique_ptr<TPadInput> input);
+    TPadInput* PadInput() const { return m_pads.get(); }
 
     // IPanelHost
     QString SelectedName() const override { return SelectedButtonName; }
@@ -171,6 +180,7 @@ private:
     void ApplyEditMode();
     bool IsOnCommandButton(const QMouseEvent& event) const;
     int PlayNumberOf(QObject* button) const;
+    void PressMatching(const std::function<bool(const TColorBtn&)>& matches);
     void SetButtonGeometry(TColorBtn& button, const QRect& geometry);
     void AdoptFrameMargins();
     QSize FrameExtra() const;
@@ -180,6 +190,7 @@ private:
     TColor m_fontColor;
     TPanelLink* m_link = nullptr;
     TShortcutFilter* m_shortcuts = nullptr;
+    std::unique_ptr<TPadInput> m_pads;
     QPointer<TBtnPrm> m_editor;
     QList<QPointer<QObject>> m_components;
     QSize m_outerSize; // wanted outer size, kept until the window manager's frame is known

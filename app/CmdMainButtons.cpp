@@ -65,12 +65,36 @@ int TCmdMain::PlayNumberOf(QObject* component) const {
 }
 
 void TCmdMain::DispatchShortcut(int keyCode) {
+    if (keyCode == NoShortcut)
+        return;
+    PressMatching([keyCode](const TColorBtn& button) { return button.Param1() == keyCode; });
+}
+
+void TCmdMain::DispatchPad(const QString& name) {
+    if (name.isEmpty() || EditMode())
+        return;
+    PressMatching([&name](const TColorBtn& button) { return button.Param2() == name; });
+}
+
+void TCmdMain::PadButtonPressed(const QString& name) {
+    if (!EditMode())
+        DispatchPad(name);
+    else if (m_editor)
+        m_editor->PadButtonPressed(name);
+}
+
+void TCmdMain::SetPadInput(std::unique_ptr<TPadInput> input) {
+    m_pads = std::move(input);
+    if (m_pads)
+        connect(m_pads.get(), &TPadInput::ButtonPressed, this, &TCmdMain::PadButtonPressed);
+}
+
+void TCmdMain::PressMatching(const std::function<bool(const TColorBtn&)>& matches) {
     QList<QPointer<TColorBtn>> matching;
     const QList<QObject*> components = Components();
     for (auto it = components.crbegin(); it != components.crend(); ++it) {
         auto* button = qobject_cast<TColorBtn*>(*it);
-        if (button && IsCommandButton(button) && button->Param1() != NoShortcut &&
-            button->Param1() == keyCode)
+        if (button && IsCommandButton(button) && matches(*button))
             matching.append(button);
     }
     // Every button of one key-down is pressed as one press, so that all of them wait

@@ -1,6 +1,7 @@
 #include "Program.h"
 
 #include "CommPortPath.h"
+#include "SdlPadInput.h"
 #include "SettingsFolder.h"
 
 #include <QCoreApplication>
@@ -22,5 +23,6 @@ QString ResolveSettingsFolder(const QString& settingsFolder) {
 TProgram::TProgram(const QString& settingsFolder)
     : CmdMain(ResolveSettingsFolder(settingsFolder)), BtnPrm(&CmdMain) {
     CmdMain.SetEditor(&BtnPrm);
+    CmdMain.SetPadInput(std::make_unique<TSdlPadInput>());
     QObject::connect(&Signals, &TSessionSignals::Received, &CmdMain, [this] { CmdMain.close(); });
 }

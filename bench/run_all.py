@@ -20,6 +20,7 @@ BENCHMARKS = [
     ("memory", []),
     ("panel_scale", []),
     ("shortcut", []),
+    ("pad_press", []),
     ("layout_io", []),
     ("button_paint", []),
 ]

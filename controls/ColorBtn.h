@@ -26,6 +26,9 @@ public:
     // Free value for the owner (the panel keeps the play number here).
     int Tag() const { return m_tag; }
     void SetTag(int value) { m_tag = value; }
+    // Free text for the owner (the panel keeps the pad button's name here).
+    const QString& Param2() const { return m_param2; }
+    void SetParam2(const QString& value) { m_param2 = value; }
 
     QString Caption() const { return text(); }
     void SetCaption(const QString& caption) { setText(caption); }
@@ -98,6 +101,7 @@ private:
 
     int m_param1 = 0;
     int m_tag = 0;
+    QString m_param2;
     QStringList m_captionLines;
     TColor m_color = clWindow;
     TColor m_fontColor = clWindowText;

@@ -7,6 +7,7 @@
 #include "GeometryClamp.h"
 #include "KeyCodes.h"
 #include "KeyName.h"
+#include "PadButtonName.h"
 #include "PanelHost.h"
 #include "UiFont.h"
 
@@ -39,6 +40,11 @@ const QString PictureFilter = QStringLiteral(
     "画像ファイル (*.bmp;*.jpg;*.jpeg)|*.bmp;*.jpg;*.jpeg|ビットマップ (*.bmp)|*.bmp|"
     "JPEG (*.jpg;*.jpeg)|*.jpg;*.jpeg");
 
+// A name this program does not know presses nothing, so it shows as none.
+QString PadText(const QString& name) {
+    return IsPadButtonName(name) ? name : QStringLiteral("OFF");
+}
+
 } // namespace
 
 TUnselectedEdit::TUnselectedEdit(QWidget* parent) : QLineEdit(parent) {
@@ -58,7 +64,7 @@ TBtnPrm::TBtnPrm(IPanelHost* host, QWidget* parent)
     setWindowTitle(QStringLiteral("プロパティ"));
     setFont(UiFont());
     CreateComponents();
-    setFixedSize(208, 217);
+    setFixedSize(208, 237);
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect area = screen->geometry();
         move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
@@ -86,17 +92,19 @@ void TBtnPrm::CreateComponents() {
     ShortEdit = new TUnselectedEdit(this);
     PlaceRow(ShortLabel, "ShortLabel", QStringLiteral("ショートカット"), ShortEdit, "ShortEdit",
              140);
+    PadEdit = new TUnselectedEdit(this);
+    PlaceRow(PadLabel, "PadLabel", QStringLiteral("パッド"), PadEdit, "PadEdit", 160);
     BmpEdit = new TUnselectedEdit(this);
-    PlaceRow(BmpLabel, "BmpLabel", QStringLiteral("背景画"), BmpEdit, "BmpEdit", 160);
+    PlaceRow(BmpLabel, "BmpLabel", QStringLiteral("背景画"), BmpEdit, "BmpEdit", 180);
     CommPort = new TCloseUpComboBox(this);
     CommPort->setItemDelegate(new TItemHeightDelegate(ListItemHeight, CommPort));
     CommPort->setMaxVisibleItems(VisibleListItems);
-    PlaceRow(Label7, "Label7", QStringLiteral("シリアルポート"), CommPort, "CommPort", 180);
+    PlaceRow(Label7, "Label7", QStringLiteral("シリアルポート"), CommPort, "CommPort", 200);
 
     Panel1 = new QLabel(QStringLiteral("Vodazevivuzo3 06/08/11版"), this);
     Panel1->setObjectName(QStringLiteral("Panel1"));
     Panel1->setAlignment(Qt::AlignCenter);
-    Panel1->setGeometry(0, 200, 208, 17);
+    Panel1->setGeometry(0, 220, 208, 17);
 
     ColorDialog = new TColorDialog(QStringLiteral("ColorDialog"), this);
     OpenPictureDialog =
@@ -105,8 +113,9 @@ void TBtnPrm::CreateComponents() {
     OpenPictureDialog->SetPicturePreview(true);
 
     // Tab order follows the design's order, not the order on screen.
-    const QList<QWidget*> tabOrder{NameEdit,   LeftEdit,    WidthEdit, HeightEdit, TopEdit,
-                                   ColorCombo, MotionCombo, ShortEdit, CommPort,   BmpEdit};
+    const QList<QWidget*> tabOrder{NameEdit, LeftEdit,   WidthEdit,   HeightEdit,
+                                   TopEdit,  ColorCombo, MotionCombo, ShortEdit,
+                                   PadEdit,  CommPort,   BmpEdit};
     for (qsizetype i = 1; i < tabOrder.size(); ++i)
         setTabOrder(tabOrder.at(i - 1), tabOrder.at(i));
 
@@ -156,6 +165,7 @@ void TBtnPrm::FormCreate() {
     MotionCombo->setCurrentIndex(0);
 
     ShortEdit->setText(KeyName(-1));
+    PadEdit->setText(PadText(QString()));
 }
 
 // Every close of the list selects the link anew, also on the entry already selected.
@@ -201,8 +211,8 @@ void TBtnPrm::ShowButtonProperties() {
     BmpEdit->clear();
     BmpEdit->setEnabled(false);
     BmpLabel->setEnabled(false);
-    for (QWidget* enabled :
-         std::initializer_list<QWidget*>{MotionLabel, MotionCombo, ShortLabel, ShortEdit})
+    for (QWidget* enabled : std::initializer_list<QWidget*>{MotionLabel, MotionCombo, ShortLabel,
+                                                            ShortEdit, PadLabel, PadEdit})
         enabled->setEnabled(true);
     NameEdit->setText(button->Caption());
     ShowGeometry(button->x(), button->y(), button->width(), button->height());
@@ -210,6 +220,7 @@ void TBtnPrm::ShowButtonProperties() {
     const int entry = button->Tag() + 1;
     MotionCombo->setCurrentIndex(entry >= 0 && entry < MotionCombo->count() ? entry : -1);
     ShortEdit->setText(KeyName(button->Param1()));
+    PadEdit->setText(PadText(button->Param2()));
 }
 
 void TBtnPrm::ShowPanelProperties() {
@@ -230,6 +241,9 @@ void TBtnPrm::ShowPanelProperties() {
     ShortEdit->clear();
     ShortEdit->setEnabled(false);
     ShortLabel->setEnabled(false);
+    PadEdit->clear();
+    PadEdit->setEnabled(false);
+    PadLabel->setEnabled(false);
 }
 
 void TBtnPrm::ShowGeometry(int left, int top, int width, int height) {
@@ -302,6 +316,14 @@ void TBtnPrm::ChildKey(int keyCode) {
     ShortEdit->setText(KeyName(keyCode));
 }
 
+void TBtnPrm::PadButtonPressed(const QString& name) {
+    TColorBtn* button = nullptr;
+    if (!PadEdit->hasFocus() || !FindTarget(button) || !button)
+        return;
+    button->SetParam2(name);
+    PadEdit->setText(PadText(name));
+}
+
 void TBtnPrm::SizeEditKeyDown(int keyCode) {
     TColorBtn* button = nullptr;
     if (keyCode == VkReturn && FindTarget(button)) {
@@ -370,6 +392,14 @@ void TBtnPrm::ShortEditDblClick() {
     ShortEdit->setText(KeyName(-1));
 }
 
+void TBtnPrm::PadEditDblClick() {
+    TColorBtn* button = nullptr;
+    if (!FindTarget(button) || !button)
+        return;
+    button->SetParam2(QString());
+    PadEdit->setText(PadText(QString()));
+}
+
 bool TBtnPrm::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress) {
         const int keyCode = VirtualKeyCode(*static_cast<QKeyEvent*>(event));
@@ -382,6 +412,8 @@ bool TBtnPrm::eventFilter(QObject* watched, QEvent* event) {
     } else if (event->type() == QEvent::MouseButtonDblClick) {
         if (watched == ShortEdit)
             ShortEditDblClick();
+        else if (watched == PadEdit)
+            PadEditDblClick();
         else if (watched == BmpEdit)
             BmpEditDblClick();
     }

@@ -43,6 +43,10 @@ public:
     // Shows the chosen link in the port list; chooses nothing.
     void ShowLink(int index);
 
+    // A pad button went down: while the pad field has the focus it becomes the selected
+    // button's pad button.
+    void PadButtonPressed(const QString& name);
+
     // Stops every call back into the host; the main window calls it before it goes.
     void DetachHost() { m_host = nullptr; }
 
@@ -62,6 +66,8 @@ public:
     TCloseUpComboBox* MotionCombo = nullptr;
     QLabel* ShortLabel = nullptr;
     QLineEdit* ShortEdit = nullptr;
+    QLabel* PadLabel = nullptr;
+    QLineEdit* PadEdit = nullptr;
     QLabel* BmpLabel = nullptr;
     QLineEdit* BmpEdit = nullptr;
     QLabel* Label7 = nullptr;
@@ -91,6 +97,7 @@ private:
     void SizeEditKeyDown(int keyCode);
     void BmpEditKeyDown(int keyCode);
     void ShortEditDblClick();
+    void PadEditDblClick();
     void BmpEditDblClick();
     void ApplyButtonGeometry(TColorBtn& button);
     void ApplyPanelGeometry();

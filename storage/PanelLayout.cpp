@@ -40,6 +40,8 @@ void WriteButton(IniDocument& doc, int number, const PanelButton& button) {
     doc.writeInteger(section, QStringLiteral("Motion"), button.motion);
     doc.writeInteger(section, QStringLiteral("ShortCut"), button.shortCut);
     doc.writeInteger(section, QStringLiteral("Color"), button.color);
+    if (!button.pad.isEmpty())
+        doc.writeString(section, QStringLiteral("Pad"), button.pad);
 }
 
 PanelButton ReadButton(const IniDocument& doc, int number) {
@@ -55,6 +57,7 @@ PanelButton ReadButton(const IniDocument& doc, int number) {
     button.motion = doc.readInteger(section, u"Motion", defaults.motion);
     button.shortCut = doc.readInteger(section, u"ShortCut", defaults.shortCut);
     button.color = doc.readInteger(section, u"Color", defaults.color);
+    button.pad = doc.readString(section, u"Pad", QString());
     button.fontColor = ContrastTextColor(button.color);
     return button;
 }

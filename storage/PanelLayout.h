@@ -23,6 +23,9 @@ struct PanelButton {
     // Caption colour. Filled by LoadLayout with ContrastTextColor(color);
     // SaveLayout does not store it.
     TColor fontColor = clBlack;
+    // Pad button ("Pad") as written, empty for none. Written only when set; a name this
+    // program does not know is kept as it stands, so that a save does not lose it.
+    QString pad;
 
     bool operator==(const PanelButton&) const = default;
 };

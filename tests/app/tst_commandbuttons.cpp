@@ -1,5 +1,6 @@
 // Command buttons on the panel: drag zones and steps, mouse-downs, presses over both
-// links, shortcut keys and presses that arrive while the board is being waited for.
+// links, shortcut keys, pad buttons and presses that arrive while the board is being
+// waited for.
 #include "BtnPrm.h"
 #include "ButtonDrag.h"
 #include "CloseUpComboBox.h"
@@ -7,8 +8,10 @@
 #include "ColorBtn.h"
 #include "CommPortPath.h"
 #include "CommX.h"
+#include "FakePadInput.h"
 #include "FakeWindowSystem.h"
 #include "MessageBoxRecorder.h"
+#include "SdlPadInput.h"
 #include "SimulatorProcess.h"
 
 #include <QApplication>
@@ -19,6 +22,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <SDL.h>
 
 #include <memory>
 
@@ -123,6 +127,10 @@ private slots:
     void shortcutsPressEveryMatchingButtonNewestFirst_data();
     void shortcutsPressEveryMatchingButtonNewestFirst();
     void keysTypedInTheEditorPressNothing();
+    void padButtonsPressLikeShortcuts_data();
+    void padButtonsPressLikeShortcuts();
+    void padFieldCapturesAndClears();
+    void virtualPadPlaysWhileAnotherWindowIsActive();
     void pressDuringASlowExchangeRunsAfterIt_data();
     void pressDuringASlowExchangeRunsAfterIt();
 };
@@ -429,6 +437,100 @@ void TestCommandButtons::keysTypedInTheEditorPressNothing() {
     panel.editor->NameEdit->setFocus();
     QTest::keyClick(panel.editor->NameEdit, Qt::Key_A);
     QCOMPARE(panel.Posted(), QList<int>{});
+}
+
+void TestCommandButtons::padButtonsPressLikeShortcuts_data() {
+    QTest::addColumn<QString>("pad");
+    QTest::addColumn<bool>("editMode");
+    QTest::addColumn<QList<int>>("posted");
+    // CB_1 (motion 1, A), CB_2 (OFF, B), CB_3 (motion 2, A); CB_1 is the newest.
+    QTest::newRow("A presses both, newest first") << "A" << false << QList<int>{1, 2};
+    QTest::newRow("OFF button sends nothing") << "B" << false << QList<int>{};
+    QTest::newRow("no match") << "X" << false << QList<int>{};
+    QTest::newRow("edit mode presses nothing") << "A" << true << QList<int>{};
+}
+
+// The panel is not the active window: a pad has no keyboard focus.
+void TestCommandButtons::padButtonsPressLikeShortcuts() {
+    QFETCH(QString, pad);
+    QFETCH(bool, editMode);
+    QFETCH(QList<int>, posted);
+    Panel panel(0, {{10, 10, 80, 30, 1, -1}, {10, 50, 80, 30, -1, -1}, {10, 90, 80, 30, 2, -1}});
+    panel.Button(1)->SetParam2("A");
+    panel.Button(2)->SetParam2("B");
+    panel.Button(3)->SetParam2("A");
+    auto fake = std::make_unique<TFakePadInput>();
+    TFakePadInput* pads = fake.get();
+    panel.main->SetPadInput(std::move(fake));
+    panel.main->SetEditMode(editMode);
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&other));
+    pads->Press(pad);
+    QCOMPARE(panel.Posted(), posted);
+    QVERIFY(other.isActiveWindow());
+}
+
+void TestCommandButtons::padFieldCapturesAndClears() {
+    Panel panel(0, {{10, 10, 80, 30, 1, -1}});
+    auto fake = std::make_unique<TFakePadInput>();
+    TFakePadInput* pads = fake.get();
+    panel.main->SetPadInput(std::move(fake));
+    panel.main->SetEditMode(true);
+    panel.main->SelectedButtonName = "CB_1";
+    panel.editor->ShowButtonProperties();
+    QLineEdit* field = panel.editor->PadEdit;
+    QCOMPARE(field->text(), QString("OFF"));
+    panel.editor->show();
+    panel.editor->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(panel.editor.get()));
+    // Elsewhere in the editor a pad button changes nothing.
+    panel.editor->NameEdit->setFocus();
+    pads->Press("Start");
+    QCOMPARE(panel.Button(1)->Param2(), QString());
+    field->setFocus();
+    pads->Press("Start");
+    QCOMPARE(panel.Button(1)->Param2(), QString("Start"));
+    QCOMPARE(field->text(), QString("Start"));
+    QCOMPARE(panel.Posted(), QList<int>{}); // edit mode: captured, not played
+    QTest::mouseDClick(field, Qt::LeftButton);
+    QCOMPARE(panel.Button(1)->Param2(), QString());
+    QCOMPARE(field->text(), QString("OFF"));
+    // A name this program does not know is shown as none.
+    panel.Button(1)->SetParam2("Paddle9");
+    panel.editor->ShowButtonProperties();
+    QCOMPARE(field->text(), QString("OFF"));
+}
+
+// SDL's own path from a virtual pad to the motion editor link.
+void TestCommandButtons::virtualPadPlaysWhileAnotherWindowIsActive() {
+    Panel panel(0, {{10, 10, 80, 30, 4, -1}, {10, 50, 80, 30, 5, -1}});
+    panel.Button(1)->SetParam2("A");
+    panel.Button(2)->SetParam2("B");
+    auto input = std::make_unique<TSdlPadInput>();
+    TSdlPadInput* pads = input.get();
+    QVERIFY(pads->IsAvailable());
+    panel.main->SetPadInput(std::move(input));
+    SDL_VirtualJoystickDesc desc;
+    SDL_zero(desc);
+    desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
+    desc.type = SDL_JOYSTICK_TYPE_GAMECONTROLLER;
+    desc.naxes = SDL_CONTROLLER_AXIS_MAX;
+    desc.nbuttons = SDL_CONTROLLER_BUTTON_MAX;
+    const int index = SDL_JoystickAttachVirtualEx(&desc);
+    QVERIFY2(index >= 0, SDL_GetError());
+    pads->Pump(); // a virtual pad arrives without a device node to watch
+    SDL_Joystick* pad = SDL_JoystickFromInstanceID(SDL_JoystickGetDeviceInstanceID(index));
+    QVERIFY(pad);
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&other));
+    SDL_JoystickSetVirtualButton(pad, SDL_CONTROLLER_BUTTON_A, 1);
+    QTRY_COMPARE(panel.Posted(), QList<int>{4});
+    QTest::qWait(50); // held: no repeat
+    QCOMPARE(panel.Posted(), QList<int>{4});
 }
 
 void TestCommandButtons::pressDuringASlowExchangeRunsAfterIt_data() {

@@ -33,7 +33,7 @@ const QPoint ButtonSpot(140, 115);
 const QPoint CreateAt(100, 100);
 const QPoint MotionField(140, 130);
 const QPoint ShortcutField(140, 150);
-const QPoint PortField(140, 190);
+const QPoint PortField(140, 210);
 
 } // namespace
 

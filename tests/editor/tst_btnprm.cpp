@@ -156,7 +156,7 @@ void TestBtnPrm::createsTheFieldsAndPortList() {
     FakePanel panel;
     TBtnPrm editor(&panel);
     QCOMPARE(editor.windowTitle(), QString("プロパティ"));
-    QCOMPARE(editor.size(), QSize(208, 217));
+    QCOMPARE(editor.size(), QSize(208, 237));
     QVERIFY(!editor.isVisible());
     QVERIFY(editor.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     QCOMPARE(editor.CommPort->count(), 31);
@@ -287,6 +287,8 @@ void TestBtnPrm::listsAndShortcutBeforeTheFirstLoad() {
     QCOMPARE(editor.ColorCombo->geometry(), QRect(76, 100, 132, 20));
     QCOMPARE(editor.MotionLabel->geometry().topLeft(), QPoint(0, 124));
     QCOMPARE(editor.ShortEdit->geometry(), QRect(76, 140, 132, 20));
+    QCOMPARE(editor.PadEdit->geometry(), QRect(76, 160, 132, 20));
+    QCOMPARE(editor.PadEdit->text(), QString("OFF"));
     // The tab order is the design's, not the order on the screen.
     QStringList order;
     QWidget* widget = editor.NameEdit;
@@ -296,7 +298,8 @@ void TestBtnPrm::listsAndShortcutBeforeTheFirstLoad() {
         widget = widget->nextInFocusChain();
     } while (widget != editor.NameEdit);
     QCOMPARE(order, (QStringList{"NameEdit", "LeftEdit", "WidthEdit", "HeightEdit", "TopEdit",
-                                 "ColorCombo", "MotionCombo", "ShortEdit", "CommPort", "BmpEdit"}));
+                                 "ColorCombo", "MotionCombo", "ShortEdit", "PadEdit", "CommPort",
+                                 "BmpEdit"}));
 }
 
 void TestBtnPrm::loadingEnablesTheFieldsOfTheTarget_data() {
@@ -328,6 +331,8 @@ void TestBtnPrm::loadingEnablesTheFieldsOfTheTarget() {
     QCOMPARE(editor.MotionLabel->isEnabled(), !panelSelected);
     QCOMPARE(editor.ShortEdit->isEnabled(), !panelSelected);
     QCOMPARE(editor.ShortLabel->isEnabled(), !panelSelected);
+    QCOMPARE(editor.PadEdit->isEnabled(), !panelSelected);
+    QCOMPARE(editor.PadLabel->isEnabled(), !panelSelected);
     QCOMPARE(editor.ShortEdit->text(), panelSelected ? QString() : QString("070  ローマ字 [Ｆ]"));
     QCOMPARE(editor.BmpEdit->isEnabled(), panelSelected);
     QCOMPARE(editor.BmpLabel->isEnabled(), panelSelected);
@@ -366,7 +371,7 @@ void TestBtnPrm::shortcutCapture_data() {
         << "ShortEdit" << unchanged << QStringList{"80", "30", "10", "20"};
     QTest::newRow("Tab becomes the shortcut and moves on")
         << "ShortEdit" << QList<QKeyCombination>{Qt::Key_Tab} << 9 << "009  "
-        << "CommPort" << unchanged << typed;
+        << "PadEdit" << unchanged << typed;
     QTest::newRow("Shift then A stores A")
         << "ShortEdit" << QList<QKeyCombination>{Qt::Key_Shift, Qt::ShiftModifier | Qt::Key_A} << 65
         << "065  ローマ字 [Ａ]"

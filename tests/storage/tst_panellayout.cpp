@@ -27,6 +27,7 @@ private slots:
     void init();
     void workedExampleSavesByteForByte();
     void workedExampleLoads();
+    void loadThenSaveKeepsTheFile_data();
     void loadThenSaveKeepsTheFile();
     void load_data();
     void load();
@@ -67,6 +68,7 @@ char* toString(const PanelButton& b) {
                        .arg(b.shortCut)
                        .arg(b.color)
                        .arg(b.fontColor)
+                       .append(QStringLiteral(" pad ") + b.pad)
                        .toUtf8()
                        .constData());
 }
@@ -90,7 +92,7 @@ char* toString(const PanelLayout& p) {
 static PanelButton Button(const QString& caption, int top, int left, int width, int height,
                           int motion, int shortCut, TColor color) {
     return PanelButton{
-        caption, top, left, width, height, motion, shortCut, color, ContrastTextColor(color)};
+        caption, top, left, width, height, motion, shortCut, color, ContrastTextColor(color), {}};
 }
 
 static PanelButton DefaultButton(int number) {
@@ -160,14 +162,30 @@ void TestPanelLayout::workedExampleLoads() {
     QCOMPARE(*loaded, expected);
 }
 
+void TestPanelLayout::loadThenSaveKeepsTheFile_data() {
+    QTest::addColumn<QString>("fixture");
+    QTest::addColumn<QString>("newestPad");
+    QTest::addColumn<QString>("oldestPad");
+    QTest::newRow("no pad buttons") << "worked_example.vmd" << QString() << QString();
+    // A name this program does not know is kept, not dropped.
+    QTest::newRow("pad buttons, one unknown") << "pad_buttons.vmd"
+                                              << "A"
+                                              << "Paddle9";
+}
+
 void TestPanelLayout::loadThenSaveKeepsTheFile() {
-    const QString path = copyFixture(QStringLiteral("worked_example.vmd"));
+    QFETCH(QString, fixture);
+    QFETCH(QString, newestPad);
+    QFETCH(QString, oldestPad);
+    const QString path = copyFixture(fixture);
     std::optional<PanelLayout> loaded = LoadLayout(path, Screen);
     QVERIFY(loaded.has_value());
+    QCOMPARE(loaded->buttons.size(), size_t(2));
+    QCOMPARE(loaded->buttons.back().pad, newestPad);
+    QCOMPARE(loaded->buttons.front().pad, oldestPad);
     loaded->comm = 3;
     QVERIFY(SaveLayout(path, *loaded));
-    QCOMPARE(ReadAll(path),
-             ReadAll(QStringLiteral(TAPDECK_TEST_DATA "/storage/worked_example.vmd")));
+    QCOMPARE(ReadAll(path), ReadAll(QStringLiteral(TAPDECK_TEST_DATA "/storage/") + fixture));
 }
 
 void TestPanelLayout::load_data() {

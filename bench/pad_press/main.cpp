@@ -1,0 +1,238 @@
+// Pad presses against shortcut keys, on one panel whose one button has both (key A, pad
+// A, Motion1) on COM1, a pseudo-terminal. This program answers as the board and notes
+// when each probe byte arrives. A shortcut is a real key event sent through the panel's
+// key filter; a pad press is SDL's virtual pad's A button going down, read by the panel's
+// SDL input as a real pad is. Each latency runs from that moment to the probe byte; the
+// two kinds alternate, with a random gap so that a pad press falls anywhere in the
+// panel's reading interval. Target: pad p99 at most 5 ms above the shortcut's.
+//
+// Then idle CPU over a few seconds each: the panel without pad input (baseline), with
+// pad input and no pad, and with one pad connected.
+// Arguments: the number of presses of each kind (300), seconds per idle series (5).
+#include "BenchResult.h"
+#include "BtnPrm.h"
+#include "CmdMain.h"
+#include "CommPortPath.h"
+#include "MessageBox.h"
+#include "PanelLayout.h"
+#include "PanelLink.h"
+#include "SdlPadInput.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QKeyEvent>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <SDL.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <poll.h>
+#include <thread>
+#include <time.h>
+#include <unistd.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+qint64 Now() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch())
+        .count();
+}
+
+// The board's side of the exchange: 0D answered by 0D, the four-byte command by 06.
+class Board {
+public:
+    bool Open() {
+        m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        if (m_master < 0 || ::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0)
+            return false;
+        m_thread = std::thread([this] { Run(); });
+        return true;
+    }
+    ~Board() {
+        m_stop = true;
+        if (m_thread.joinable())
+            m_thread.join();
+        if (m_master >= 0)
+            ::close(m_master);
+    }
+    QString SlavePath() const { return QString::fromLocal8Bit(::ptsname(m_master)); }
+    int Probes() const { return m_probes.load(); }
+    qint64 LastProbe() const { return m_lastProbe.load(); }
+
+private:
+    void Run() {
+        int commandBytes = -1; // -1: waiting for a probe
+        while (!m_stop) {
+            pollfd fd{m_master, POLLIN, 0};
+            if (::poll(&fd, 1, 50) <= 0)
+                continue;
+            unsigned char bytes[64];
+            const ssize_t got = ::read(m_master, bytes, sizeof bytes);
+            const qint64 at = Now();
+            for (ssize_t i = 0; i < got; ++i) {
+                if (commandBytes < 0 && bytes[i] == 0x0D) {
+                    m_lastProbe = at;
+                    ++m_probes;
+                    Reply(0x0D);
+                    commandBytes = 0;
+                } else if (commandBytes >= 0 && ++commandBytes == 4) {
+                    Reply(0x06);
+                    commandBytes = -1;
+                }
+            }
+        }
+    }
+    void Reply(unsigned char byte) {
+        if (::write(m_master, &byte, 1) != 1)
+            std::fprintf(stderr, "pad_press: the board's reply was not written\n");
+    }
+
+    int m_master = -1;
+    std::thread m_thread;
+    std::atomic<bool> m_stop{false};
+    std::atomic<int> m_probes{0};
+    std::atomic<qint64> m_lastProbe{0};
+};
+
+void RunFor(int milliseconds) {
+    QEventLoop loop;
+    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// Runs the event loop until `ended` passes `before` (a press may end before its sender
+// returns), or two seconds.
+bool WaitForPlay(const int& ended, int before) {
+    QEventLoop loop;
+    QTimer check;
+    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+        if (ended > before)
+            loop.quit();
+    });
+    check.start(1);
+    QTimer::singleShot(2000, &loop, [&loop] { loop.exit(1); });
+    return ended > before || loop.exec() == 0;
+}
+
+double ProcessCpuSeconds() {
+    timespec spent{};
+    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &spent);
+    return double(spent.tv_sec) + double(spent.tv_nsec) / 1e9;
+}
+
+// Per cent of one core the process spends while the panel sits idle.
+double IdleCpuPercent(int seconds) {
+    RunFor(300);
+    const double before = ProcessCpuSeconds();
+    RunFor(seconds * 1000);
+    return (ProcessCpuSeconds() - before) * 100.0 / seconds;
+}
+
+int AttachVirtualPad() {
+    SDL_VirtualJoystickDesc desc;
+    SDL_zero(desc);
+    desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
+    desc.type = SDL_JOYSTICK_TYPE_GAMECONTROLLER;
+    desc.naxes = SDL_CONTROLLER_AXIS_MAX;
+    desc.nbuttons = SDL_CONTROLLER_BUTTON_MAX;
+    return SDL_JoystickAttachVirtualEx(&desc);
+}
+
+bool WriteSettings(const QString& folder) {
+    QFile file(QDir(folder).filePath(QLatin1String(SettingsFileName)));
+    return file.open(QIODevice::WriteOnly) &&
+           file.write("[Form]\r\nComm=1\r\nCaption=Bench\r\nTop=50\r\nLeft=50\r\nWidth=320\r\n"
+                      "Height=240\r\nButton=1\r\n[Button1]\r\nCaption=Go\r\nTop=10\r\nLeft=10\r\n"
+                      "Width=80\r\nHeight=30\r\nMotion=0\r\nShortCut=65\r\nPad=A\r\n") > 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    const int presses = argc > 1 ? std::max(10, std::atoi(argv[1])) : 300;
+    const int idleSeconds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
+    SetMessageBoxHandler([](const MessageBoxRequest&) { return int(IDOK); });
+    Board board;
+    QTemporaryDir dir;
+    if (!dir.isValid() || !board.Open() || !QDir(dir.path()).mkpath("ports") ||
+        !QFile::link(board.SlavePath(), dir.filePath("ports/COM1")) || !WriteSettings(dir.path()))
+        return 1;
+    SetCommPortFolder(QFile::encodeName(dir.path()).toStdString());
+
+    TCmdMain panel(dir.path());
+    TBtnPrm editor(&panel);
+    panel.SetEditor(&editor); // chooses the stored link: COM1
+    const double idleWithoutInput = IdleCpuPercent(idleSeconds);
+    auto input = std::make_unique<TSdlPadInput>();
+    TSdlPadInput* pads = input.get();
+    panel.SetPadInput(std::move(input));
+    const double idleNoPad = IdleCpuPercent(idleSeconds);
+    const int index = AttachVirtualPad();
+    pads->Pump(); // opens it: a virtual pad has no device node to watch
+    SDL_Joystick* pad =
+        index < 0 ? nullptr : SDL_JoystickFromInstanceID(SDL_JoystickGetDeviceInstanceID(index));
+    if (!pad || pads->PadCount() != 1) {
+        std::fprintf(stderr, "pad_press: no virtual pad: %s\n", SDL_GetError());
+        return 1;
+    }
+    const double idleOnePad = IdleCpuPercent(idleSeconds);
+
+    int ended = 0;
+    QObject::connect(&panel.Link(), &TPanelLink::PressEnded, [&ended] { ++ended; });
+    std::vector<double> keyMs, padMs;
+    int lost = 0;
+    for (int i = 0; i < presses * 2; ++i) {
+        RunFor(3 + int(QRandomGenerator::global()->bounded(8)));
+        const bool byPad = i % 2 == 1;
+        const int probes = board.Probes();
+        const int endedBefore = ended;
+        const qint64 start = Now();
+        if (byPad) {
+            SDL_JoystickSetVirtualButton(pad, SDL_CONTROLLER_BUTTON_A, 1);
+        } else {
+            QWidget* target = panel.focusWidget() ? panel.focusWidget() : &panel;
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
+            QApplication::sendEvent(target, &press);
+            QKeyEvent release(QEvent::KeyRelease, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
+            QApplication::sendEvent(target, &release);
+        }
+        const bool played = WaitForPlay(ended, endedBefore);
+        if (byPad)
+            SDL_JoystickSetVirtualButton(pad, SDL_CONTROLLER_BUTTON_A, 0);
+        if (!played || board.Probes() != probes + 1) {
+            ++lost;
+            continue;
+        }
+        (byPad ? padMs : keyMs).push_back(double(board.LastProbe() - start) / 1e6);
+    }
+    const double keyP99 = bench::Quantile(keyMs, 0.99);
+    const double padP99 = bench::Quantile(padMs, 0.99);
+    std::printf("pad_press: %d presses of each kind, %d lost; ms to the probe byte: key p50 %.2f "
+                "p99 %.2f max %.2f, pad p50 %.2f p99 %.2f max %.2f\n",
+                presses, lost, bench::Median(keyMs), keyP99, bench::Quantile(keyMs, 1),
+                bench::Median(padMs), padP99, bench::Quantile(padMs, 1));
+    std::printf("pad_press: idle CPU over %d s: no pad input %.3f %%, no pad %.3f %%, one pad "
+                "%.3f %%\n",
+                idleSeconds, idleWithoutInput, idleNoPad, idleOnePad);
+    bench::Report({"pad press to probe byte, p99 (shortcut key as baseline)",
+                   bench::Format("%.2f ms", padP99), bench::Format("%.2f ms", keyP99),
+                   keyP99 > 0 ? padP99 / keyP99 : -1, "<= shortcut + 5 ms, none lost",
+                   lost == 0 && padP99 <= keyP99 + 5.0});
+    bench::Report({"idle CPU, pad input without a pad (no pad input as baseline)",
+                   bench::Format("%.3f %%", idleNoPad), bench::Format("%.3f %%", idleWithoutInput),
+                   -1, "<= baseline + 0.1 points", idleNoPad <= idleWithoutInput + 0.1});
+    bench::Report({"idle CPU, one pad connected (reading every 2 ms)",
+                   bench::Format("%.3f %%", idleOnePad), bench::Format("%.3f %%", idleWithoutInput),
+                   -1, "< 2 % of a core", idleOnePad < 2.0});
+    return 0;
+}

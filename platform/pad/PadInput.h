@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+// Where pad presses come from. The panel hears them whichever window is active: a pad has
+// no keyboard focus. A button held down is reported once, when it goes down.
+class TPadInput : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    // Pads connected now.
+    virtual int PadCount() const = 0;
+
+signals:
+    // name as PadButtonName or JoystickButtonName gives it.
+    void ButtonPressed(const QString& name);
+};

@@ -1,0 +1,234 @@
+#include "SdlPadInput.h"
+
+#include "PadButtonName.h"
+
+#include <QDir>
+#include <SDL.h>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+// Triggers read 0 let go to 32767 pulled fully.
+constexpr int TriggerHalf = (SDL_JOYSTICK_AXIS_MAX + 1) / 2;
+const QString InputFolder = QStringLiteral("/dev/input");
+const QString DeviceFolder = QStringLiteral("/dev");
+
+QString ControllerButtonName(int button) {
+    switch (button) {
+    case SDL_CONTROLLER_BUTTON_A:
+        return PadButtonName(TControllerButton::A);
+    case SDL_CONTROLLER_BUTTON_B:
+        return PadButtonName(TControllerButton::B);
+    case SDL_CONTROLLER_BUTTON_X:
+        return PadButtonName(TControllerButton::X);
+    case SDL_CONTROLLER_BUTTON_Y:
+        return PadButtonName(TControllerButton::Y);
+    case SDL_CONTROLLER_BUTTON_LEFTSHOULDER:
+        return PadButtonName(TControllerButton::LB);
+    case SDL_CONTROLLER_BUTTON_RIGHTSHOULDER:
+        return PadButtonName(TControllerButton::RB);
+    case SDL_CONTROLLER_BUTTON_BACK:
+        return PadButtonName(TControllerButton::Back);
+    case SDL_CONTROLLER_BUTTON_START:
+        return PadButtonName(TControllerButton::Start);
+    case SDL_CONTROLLER_BUTTON_LEFTSTICK:
+        return PadButtonName(TControllerButton::LS);
+    case SDL_CONTROLLER_BUTTON_RIGHTSTICK:
+        return PadButtonName(TControllerButton::RS);
+    case SDL_CONTROLLER_BUTTON_DPAD_UP:
+        return PadButtonName(TControllerButton::Up);
+    case SDL_CONTROLLER_BUTTON_DPAD_DOWN:
+        return PadButtonName(TControllerButton::Down);
+    case SDL_CONTROLLER_BUTTON_DPAD_LEFT:
+        return PadButtonName(TControllerButton::Left);
+    case SDL_CONTROLLER_BUTTON_DPAD_RIGHT:
+        return PadButtonName(TControllerButton::Right);
+    default:
+        return QString(); // the guide button and extras have no name here
+    }
+}
+
+} // namespace
+
+TSdlPadInput::TSdlPadInput(QObject* parent) : TPadInput(parent) {
+    // The program has its own handlers for the session's end signals.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    if (SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) != 0) {
+        std::fprintf(stderr, "tapdeck: ゲームパッドは使えません: %s\n", SDL_GetError());
+        return;
+    }
+    m_available = true;
+    m_poll.setInterval(PollInterval);
+    m_poll.setTimerType(Qt::PreciseTimer);
+    connect(&m_poll, &QTimer::timeout, this, &TSdlPadInput::Pump);
+    m_settle.setInterval(SettleInterval);
+    connect(&m_settle, &QTimer::timeout, this, [this] {
+        Pump();
+        if (--m_settleLeft <= 0)
+            m_settle.stop();
+    });
+    connect(&m_devices, &QFileSystemWatcher::directoryChanged, this, &TSdlPadInput::DevicesChanged);
+    WatchDeviceFolder();
+    // Pads connected before the start arrive as events like any other.
+    Pump();
+}
+
+TSdlPadInput::~TSdlPadInput() {
+    if (!m_available)
+        return;
+    for (const Pad& pad : m_pads) {
+        if (pad.controller)
+            SDL_GameControllerClose(pad.controller);
+        else
+            SDL_JoystickClose(pad.joystick);
+    }
+    SDL_QuitSubSystem(SDL_INIT_GAMECONTROLLER);
+}
+
+void TSdlPadInput::Pump() {
+    if (!m_available)
+        return;
+    SDL_Event event;
+    while (SDL_PollEvent(&event))
+        Handle(event);
+    UpdatePolling();
+}
+
+void TSdlPadInput::Handle(const SDL_Event& event) {
+    switch (event.type) {
+    case SDL_JOYDEVICEADDED:
+        Open(event.jdevice.which);
+        break;
+    case SDL_JOYDEVICEREMOVED:
+        Close(event.jdevice.which);
+        break;
+    case SDL_CONTROLLERBUTTONDOWN:
+        if (const QString name = ControllerButtonName(event.cbutton.button); !name.isEmpty())
+            emit ButtonPressed(name);
+        break;
+    case SDL_CONTROLLERAXISMOTION:
+        if (Pad* pad = Find(event.caxis.which))
+            TriggerMoved(*pad, event.caxis.axis, event.caxis.value);
+        break;
+    case SDL_JOYBUTTONDOWN:
+        // A mapped pad reports through the controller events above.
+        if (const Pad* pad = Find(event.jbutton.which); pad && !pad->controller)
+            emit ButtonPressed(JoystickButtonName(event.jbutton.button + 1));
+        break;
+    case SDL_JOYHATMOTION:
+        if (Pad* pad = Find(event.jhat.which); pad && !pad->controller && event.jhat.hat == 0)
+            HatMoved(*pad, event.jhat.value);
+        break;
+    default:
+        break;
+    }
+}
+
+void TSdlPadInput::Open(int deviceIndex) {
+    Pad pad;
+    if (SDL_IsGameController(deviceIndex)) {
+        pad.controller = SDL_GameControllerOpen(deviceIndex);
+        pad.joystick = pad.controller ? SDL_GameControllerGetJoystick(pad.controller) : nullptr;
+    } else {
+        pad.joystick = SDL_JoystickOpen(deviceIndex);
+    }
+    if (!pad.joystick)
+        return; // gone already, or not ours to read
+    pad.instance = SDL_JoystickInstanceID(pad.joystick);
+    if (Find(pad.instance)) {
+        // Opened twice: SDL counts the opens, so give this one back.
+        if (pad.controller)
+            SDL_GameControllerClose(pad.controller);
+        else
+            SDL_JoystickClose(pad.joystick);
+        return;
+    }
+    // Triggers already held when the pad arrives press nothing until let go.
+    if (pad.controller) {
+        pad.leftTrigger = SDL_GameControllerGetAxis(pad.controller,
+                                                    SDL_CONTROLLER_AXIS_TRIGGERLEFT) > TriggerHalf;
+        pad.rightTrigger = SDL_GameControllerGetAxis(
+                               pad.controller, SDL_CONTROLLER_AXIS_TRIGGERRIGHT) > TriggerHalf;
+    } else if (SDL_JoystickNumHats(pad.joystick) > 0) {
+        pad.hat = SDL_JoystickGetHat(pad.joystick, 0);
+    }
+    m_pads.push_back(pad);
+}
+
+void TSdlPadInput::Close(int instance) {
+    const auto it = std::find_if(m_pads.begin(), m_pads.end(),
+                                 [instance](const Pad& pad) { return pad.instance == instance; });
+    if (it == m_pads.end())
+        return;
+    if (it->controller)
+        SDL_GameControllerClose(it->controller);
+    else
+        SDL_JoystickClose(it->joystick);
+    m_pads.erase(it);
+}
+
+TSdlPadInput::Pad* TSdlPadInput::Find(int instance) {
+    for (Pad& pad : m_pads)
+        if (pad.instance == instance)
+            return &pad;
+    return nullptr;
+}
+
+// A trigger presses once when it passes half its travel and again only after it has come
+// back below half.
+void TSdlPadInput::TriggerMoved(Pad& pad, int axis, int value) {
+    bool* held = nullptr;
+    TControllerButton button = TControllerButton::LT;
+    if (axis == SDL_CONTROLLER_AXIS_TRIGGERLEFT) {
+        held = &pad.leftTrigger;
+    } else if (axis == SDL_CONTROLLER_AXIS_TRIGGERRIGHT) {
+        held = &pad.rightTrigger;
+        button = TControllerButton::RT;
+    } else {
+        return;
+    }
+    const bool down = value > TriggerHalf;
+    if (down && !*held)
+        emit ButtonPressed(PadButtonName(button));
+    *held = down;
+}
+
+// Each direction that comes on presses; a diagonal turns on two.
+void TSdlPadInput::HatMoved(Pad& pad, int value) {
+    const int added = value & ~pad.hat;
+    pad.hat = value;
+    const std::pair<int, TControllerButton> directions[]{{SDL_HAT_UP, TControllerButton::Up},
+                                                         {SDL_HAT_DOWN, TControllerButton::Down},
+                                                         {SDL_HAT_LEFT, TControllerButton::Left},
+                                                         {SDL_HAT_RIGHT, TControllerButton::Right}};
+    for (const auto& [bit, button] : directions)
+        if (added & bit)
+            emit ButtonPressed(PadButtonName(button));
+}
+
+void TSdlPadInput::DevicesChanged() {
+    WatchDeviceFolder();
+    m_settleLeft = SettleTime / SettleInterval;
+    if (!m_settle.isActive())
+        m_settle.start();
+    Pump();
+}
+
+// The input folder when there is one, else its parent, to hear the folder appear.
+void TSdlPadInput::WatchDeviceFolder() {
+    const QString folder = QDir(InputFolder).exists() ? InputFolder : DeviceFolder;
+    if (m_devices.directories().contains(folder))
+        return;
+    if (!m_devices.directories().isEmpty())
+        m_devices.removePaths(m_devices.directories());
+    m_devices.addPath(folder);
+}
+
+void TSdlPadInput::UpdatePolling() {
+    if (m_pads.empty())
+        m_poll.stop();
+    else if (!m_poll.isActive())
+        m_poll.start();
+}
