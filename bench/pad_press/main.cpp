@@ -17,6 +17,7 @@
 #include "PanelLayout.h"
 #include "PanelLink.h"
 #include "SdlPadInput.h"
+#include "VirtualPad.h"
 
 #include <QApplication>
 #include <QDir>
@@ -137,16 +138,6 @@ double IdleCpuPercent(int seconds) {
     return (ProcessCpuSeconds() - before) * 100.0 / seconds;
 }
 
-int AttachVirtualPad() {
-    SDL_VirtualJoystickDesc desc;
-    SDL_zero(desc);
-    desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
-    desc.type = SDL_JOYSTICK_TYPE_GAMECONTROLLER;
-    desc.naxes = SDL_CONTROLLER_AXIS_MAX;
-    desc.nbuttons = SDL_CONTROLLER_BUTTON_MAX;
-    return SDL_JoystickAttachVirtualEx(&desc);
-}
-
 bool WriteSettings(const QString& folder) {
     QFile file(QDir(folder).filePath(QLatin1String(SettingsFileName)));
     return file.open(QIODevice::WriteOnly) &&
@@ -177,10 +168,9 @@ int main(int argc, char** argv) {
     TSdlPadInput* pads = input.get();
     panel.SetPadInput(std::move(input));
     const double idleNoPad = IdleCpuPercent(idleSeconds);
-    const int index = AttachVirtualPad();
+    const int index = AttachVirtualPad(true);
     pads->Pump(); // opens it: a virtual pad has no device node to watch
-    SDL_Joystick* pad =
-        index < 0 ? nullptr : SDL_JoystickFromInstanceID(SDL_JoystickGetDeviceInstanceID(index));
+    SDL_Joystick* pad = OpenedVirtualPad(index);
     if (!pad || pads->PadCount() != 1) {
         std::fprintf(stderr, "pad_press: no virtual pad: %s\n", SDL_GetError());
         return 1;
