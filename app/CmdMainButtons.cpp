@@ -5,6 +5,7 @@
 #include "ColorBtn.h"
 #include "PanelLink.h"
 
+#include <QApplication>
 #include <QMouseEvent>
 
 namespace {
@@ -77,6 +78,9 @@ void TCmdMain::DispatchPad(const QString& name) {
 }
 
 void TCmdMain::PadButtonPressed(const QString& name) {
+    // A box or dialog is being answered: keys and clicks cannot reach the panel either.
+    if (QApplication::activeModalWidget())
+        return;
     if (!EditMode())
         DispatchPad(name);
     else if (m_editor)

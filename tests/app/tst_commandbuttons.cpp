@@ -443,18 +443,21 @@ void TestCommandButtons::keysTypedInTheEditorPressNothing() {
 void TestCommandButtons::padButtonsPressLikeShortcuts_data() {
     QTest::addColumn<QString>("pad");
     QTest::addColumn<bool>("editMode");
+    QTest::addColumn<bool>("modal"); // a modal window of the panel's is open
     QTest::addColumn<QList<int>>("posted");
     // CB_1 (motion 1, A), CB_2 (OFF, B), CB_3 (motion 2, A); CB_1 is the newest.
-    QTest::newRow("A presses both, newest first") << "A" << false << QList<int>{1, 2};
-    QTest::newRow("OFF button sends nothing") << "B" << false << QList<int>{};
-    QTest::newRow("no match") << "X" << false << QList<int>{};
-    QTest::newRow("edit mode presses nothing") << "A" << true << QList<int>{};
+    QTest::newRow("A presses both, newest first") << "A" << false << false << QList<int>{1, 2};
+    QTest::newRow("OFF button sends nothing") << "B" << false << false << QList<int>{};
+    QTest::newRow("no match") << "X" << false << false << QList<int>{};
+    QTest::newRow("edit mode presses nothing") << "A" << true << false << QList<int>{};
+    QTest::newRow("modal window open presses nothing") << "A" << false << true << QList<int>{};
 }
 
 // The panel is not the active window: a pad has no keyboard focus.
 void TestCommandButtons::padButtonsPressLikeShortcuts() {
     QFETCH(QString, pad);
     QFETCH(bool, editMode);
+    QFETCH(bool, modal);
     QFETCH(QList<int>, posted);
     Panel panel(0, {{10, 10, 80, 30, 1, -1}, {10, 50, 80, 30, -1, -1}, {10, 90, 80, 30, 2, -1}});
     panel.Button(1)->SetParam2("A");
@@ -465,6 +468,7 @@ void TestCommandButtons::padButtonsPressLikeShortcuts() {
     panel.main->SetPadInput(std::move(fake));
     panel.main->SetEditMode(editMode);
     QWidget other;
+    other.setWindowModality(modal ? Qt::ApplicationModal : Qt::NonModal);
     other.show();
     other.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&other));
