@@ -133,7 +133,6 @@ public:
     void SetWindowSystem(std::unique_ptr<IWindowSystem> windows);
     // Where pad presses come from; none until the program gives one.
     void SetPadInput(std::unique_ptr<TPadInput> input);
-    TPadInput* PadInput() const { return m_pads.get(); }
 
     // IPanelHost
     QString SelectedName() const override { return SelectedButtonName; }

@@ -9,8 +9,6 @@ class TPadInput : public QObject {
     Q_OBJECT
 public:
     using QObject::QObject;
-    // Pads connected now.
-    virtual int PadCount() const = 0;
 
 signals:
     // name as PadButtonName or JoystickButtonName gives it.

@@ -31,7 +31,8 @@ public:
 
     // False when SDL could not start; the object then reports nothing.
     bool IsAvailable() const { return m_available; }
-    int PadCount() const override { return static_cast<int>(m_pads.size()); }
+    // Pads connected now.
+    int PadCount() const { return static_cast<int>(m_pads.size()); }
     bool IsPolling() const { return m_poll.isActive(); }
     // Takes every event SDL has now: pads that arrived or left, and presses.
     void Pump();
