@@ -97,6 +97,13 @@ void TSdlPadInput::Pump() {
 }
 
 void TSdlPadInput::Handle(const SDL_Event& event) {
+    // A slot may wait on the board with the event loop turning, which pumps again and may
+    // open or close pads: the new state is stored first, and nothing into m_pads is kept.
+    for (const QString& name : Take(event))
+        emit ButtonPressed(name);
+}
+
+QStringList TSdlPadInput::Take(const SDL_Event& event) {
     switch (event.type) {
     case SDL_JOYDEVICEADDED:
         Open(event.jdevice.which);
@@ -106,24 +113,25 @@ void TSdlPadInput::Handle(const SDL_Event& event) {
         break;
     case SDL_CONTROLLERBUTTONDOWN:
         if (const QString name = ControllerButtonName(event.cbutton.button); !name.isEmpty())
-            emit ButtonPressed(name);
+            return {name};
         break;
     case SDL_CONTROLLERAXISMOTION:
         if (Pad* pad = Find(event.caxis.which))
-            TriggerMoved(*pad, event.caxis.axis, event.caxis.value);
+            return TriggerMoved(*pad, event.caxis.axis, event.caxis.value);
         break;
     case SDL_JOYBUTTONDOWN:
         // A mapped pad reports through the controller events above.
         if (const Pad* pad = Find(event.jbutton.which); pad && !pad->controller)
-            emit ButtonPressed(JoystickButtonName(event.jbutton.button + 1));
+            return {JoystickButtonName(event.jbutton.button + 1)};
         break;
     case SDL_JOYHATMOTION:
         if (Pad* pad = Find(event.jhat.which); pad && !pad->controller && event.jhat.hat == 0)
-            HatMoved(*pad, event.jhat.value);
+            return HatMoved(*pad, event.jhat.value);
         break;
     default:
         break;
     }
+    return {};
 }
 
 void TSdlPadInput::Open(int deviceIndex) {
@@ -178,7 +186,7 @@ TSdlPadInput::Pad* TSdlPadInput::Find(int instance) {
 
 // A trigger presses once when it passes half its travel and again only after it has come
 // back below half.
-void TSdlPadInput::TriggerMoved(Pad& pad, int axis, int value) {
+QStringList TSdlPadInput::TriggerMoved(Pad& pad, int axis, int value) {
     bool* held = nullptr;
     TControllerButton button = TControllerButton::LT;
     if (axis == SDL_CONTROLLER_AXIS_TRIGGERLEFT) {
@@ -187,25 +195,27 @@ void TSdlPadInput::TriggerMoved(Pad& pad, int axis, int value) {
         held = &pad.rightTrigger;
         button = TControllerButton::RT;
     } else {
-        return;
+        return {};
     }
     const bool down = value > TriggerHalf;
-    if (down && !*held)
-        emit ButtonPressed(PadButtonName(button));
+    const bool pressed = down && !*held;
     *held = down;
+    return pressed ? QStringList{PadButtonName(button)} : QStringList{};
 }
 
 // Each direction that comes on presses; a diagonal turns on two.
-void TSdlPadInput::HatMoved(Pad& pad, int value) {
+QStringList TSdlPadInput::HatMoved(Pad& pad, int value) {
     const int added = value & ~pad.hat;
     pad.hat = value;
     const std::pair<int, TControllerButton> directions[]{{SDL_HAT_UP, TControllerButton::Up},
                                                          {SDL_HAT_DOWN, TControllerButton::Down},
                                                          {SDL_HAT_LEFT, TControllerButton::Left},
                                                          {SDL_HAT_RIGHT, TControllerButton::Right}};
+    QStringList pressed;
     for (const auto& [bit, button] : directions)
         if (added & bit)
-            emit ButtonPressed(PadButtonName(button));
+            pressed << PadButtonName(button);
+    return pressed;
 }
 
 void TSdlPadInput::DevicesChanged() {

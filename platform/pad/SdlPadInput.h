@@ -3,6 +3,7 @@
 #include "PadInput.h"
 
 #include <QFileSystemWatcher>
+#include <QStringList>
 #include <QTimer>
 
 #include <vector>
@@ -48,11 +49,13 @@ private:
     };
 
     void Handle(const SDL_Event& event);
+    // Applies the event to the pads and gives the names it presses.
+    QStringList Take(const SDL_Event& event);
     void Open(int deviceIndex);
     void Close(int instance);
     Pad* Find(int instance);
-    void TriggerMoved(Pad& pad, int axis, int value);
-    void HatMoved(Pad& pad, int value);
+    QStringList TriggerMoved(Pad& pad, int axis, int value);
+    QStringList HatMoved(Pad& pad, int value);
     void DevicesChanged();
     void WatchDeviceFolder();
     void UpdatePolling();

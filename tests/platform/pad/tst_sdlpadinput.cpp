@@ -3,8 +3,10 @@
 #include "SdlPadInput.h"
 #include "VirtualPad.h"
 
+#include <QEventLoop>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <SDL.h>
 
 namespace {
@@ -32,15 +34,21 @@ QStringList Names(const QSignalSpy& spy) {
     return names;
 }
 
+// What else happens while a press waits on the board.
+enum class Devices { Stay, Arrive, Leave };
+
 } // namespace
 
 Q_DECLARE_METATYPE(QList<Step>)
+Q_DECLARE_METATYPE(Devices)
 
 class TestSdlPadInput : public QObject {
     Q_OBJECT
 private slots:
     void presses_data();
     void presses();
+    void pressWaitingOnBoard_data();
+    void pressWaitingOnBoard();
     void padsComeAndGo();
 };
 
@@ -106,6 +114,83 @@ void TestSdlPadInput::presses() {
         input.Pump();
     }
     QCOMPARE(Names(spy), pressed);
+}
+
+void TestSdlPadInput::pressWaitingOnBoard_data() {
+    QTest::addColumn<bool>("controller");
+    QTest::addColumn<QList<Step>>("steps");  // the pad is read after each step
+    QTest::addColumn<QList<Step>>("during"); // while the first press waits
+    QTest::addColumn<Devices>("devices");
+    QTest::addColumn<QStringList>("pressed");
+    using S = Step;
+    const int lt = SDL_CONTROLLER_AXIS_TRIGGERLEFT;
+    const int rt = SDL_CONTROLLER_AXIS_TRIGGERRIGHT;
+    const QList<Step> pullLt{{S::Axis, lt, -32768}, {S::Axis, lt, 20000}};
+    const QList<Step> pullRt{{S::Axis, rt, -32768}, {S::Axis, rt, 20000}};
+    const QList<Step> deeperLt{{S::Axis, lt, 32767}};
+    const QList<Step> deeperRt{{S::Axis, rt, 32767}};
+    const QList<Step> a{{S::Button, SDL_CONTROLLER_BUTTON_A, 1}};
+    const QList<Step> dpadUp{{S::Button, SDL_CONTROLLER_BUTTON_DPAD_UP, 1}};
+    const QList<Step> hatUp{{S::Hat, 0, SDL_HAT_UP}};
+    for (const auto& [name, devices] :
+         {std::pair{"", Devices::Stay}, std::pair{", a pad arrives", Devices::Arrive},
+          std::pair{", the pad leaves", Devices::Leave}}) {
+        QTest::addRow("LT pulled deeper%s", name)
+            << true << pullLt << deeperLt << devices << QStringList{"LT"};
+        QTest::addRow("RT pulled deeper%s", name)
+            << true << pullRt << deeperRt << devices << QStringList{"RT"};
+        QTest::addRow("LT held%s", name)
+            << true << pullLt << QList<Step>{} << devices << QStringList{"LT"};
+        QTest::addRow("A held%s", name) << true << a << a << devices << QStringList{"A"};
+        QTest::addRow("D-pad Up held%s", name)
+            << true << dpadUp << dpadUp << devices << QStringList{"Up"};
+        QTest::addRow("hat Up held%s", name)
+            << false << hatUp << hatUp << devices << QStringList{"Up"};
+    }
+    QTest::newRow("hat diagonal, one direction let go")
+        << false << QList<Step>{{S::Hat, 0, SDL_HAT_RIGHTUP}}
+        << QList<Step>{{S::Hat, 0, SDL_HAT_UP}} << Devices::Stay << QStringList{"Up", "Right"};
+}
+
+// A press over the serial line waits for the board's answer with the event loop turning,
+// and the pad is read meanwhile; one pull still presses once.
+void TestSdlPadInput::pressWaitingOnBoard() {
+    QFETCH(bool, controller);
+    QFETCH(QList<Step>, steps);
+    QFETCH(QList<Step>, during);
+    QFETCH(Devices, devices);
+    QFETCH(QStringList, pressed);
+    TSdlPadInput input;
+    QVERIFY(input.IsAvailable());
+    const int index = AttachVirtualPad(controller);
+    input.Pump();
+    SDL_Joystick* pad = OpenedVirtualPad(index);
+    QVERIFY(pad);
+    QSignalSpy spy(&input, &TPadInput::ButtonPressed);
+    int presses = 0;
+    connect(&input, &TPadInput::ButtonPressed, &input, [&] {
+        if (presses++ == 0) {
+            for (const Step& step : during)
+                Apply(pad, step);
+            if (devices == Devices::Arrive)
+                QVERIFY(AttachVirtualPad(false) >= 0);
+            else if (devices == Devices::Leave)
+                QCOMPARE(SDL_JoystickDetachVirtual(index), 0);
+        }
+        // The board answers after 10 ms; meanwhile the settle timer, the folder watcher
+        // or the poll reads the pad.
+        QEventLoop answer;
+        QTimer::singleShot(0, &input, &TSdlPadInput::Pump);
+        QTimer::singleShot(10, &answer, &QEventLoop::quit);
+        answer.exec();
+    });
+    for (const Step& step : steps) {
+        Apply(pad, step);
+        input.Pump();
+    }
+    input.Pump();
+    QCOMPARE(Names(spy), pressed);
+    QCOMPARE(input.PadCount(), devices == Devices::Arrive ? 2 : devices == Devices::Leave ? 0 : 1);
 }
 
 // No pad, no polling: the panel costs nothing more while idle.
