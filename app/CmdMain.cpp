@@ -4,6 +4,7 @@
 #include "ColorBtn.h"
 #include "CommX.h"
 #include "FileDialog.h"
+#include "FileReport.h"
 #include "LayoutFileName.h"
 #include "MessageBox.h"
 #include "PanelLayout.h"
@@ -342,13 +343,21 @@ PanelLayout TCmdMain::DescribePanel() const {
 }
 
 bool TCmdMain::SaveLayout(const QString& fileName) {
-    return ::SaveLayout(fileName, DescribePanel());
+    TFileResult result;
+    if (::SaveLayout(fileName, DescribePanel(), &result))
+        return true;
+    ReportFileFailure(result);
+    return false;
 }
 
 bool TCmdMain::LoadLayout(const QString& fileName) {
-    const std::optional<PanelLayout> layout = ::LoadLayout(fileName, ScreenSize());
-    if (!layout)
-        return false; // the place cannot be written: the box was shown, the panel stays
+    TFileResult result;
+    const std::optional<PanelLayout> layout = ::LoadLayout(fileName, ScreenSize(), &result);
+    if (!layout) {
+        // The place cannot be written: nothing was read, the panel stays.
+        ReportFileFailure(result);
+        return false;
+    }
     RemoveCommandButtons();
     SetCaption(layout->caption);
     SetWidth(layout->width);

@@ -2,6 +2,7 @@
 
 #include "Cmd.h"
 #include "CommX.h"
+#include "FileReport.h"
 #include "MessageBox.h"
 #include "PanelLayout.h"
 
@@ -59,7 +60,9 @@ void TPanelLink::ChooseLink(int index) {
 }
 
 void TPanelLink::RestoreLink(const QString& settingsFile) {
-    const std::optional<int> stored = LoadPortChoice(settingsFile);
+    TFileResult result;
+    const std::optional<int> stored = LoadPortChoice(settingsFile, &result);
+    ReportFileFailure(result);
     const int index =
         stored && *stored >= MotionEditorLink && *stored <= LastPortIndex ? *stored : -1;
     emit LinkShown(index);

@@ -1,16 +1,12 @@
 #include "IniFile.h"
 
 #include "DiskSync.h"
-#include "MessageBox.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <QTemporaryFile>
 
 #include <cerrno>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace {
 
@@ -25,50 +21,75 @@ QFileInfo TargetOf(const QString& fileName) {
     return QFileInfo(info.exists() ? info.canonicalFilePath() : info.symLinkTarget());
 }
 
-// Whether the folder takes a temporary file. An unnamed one where the file system has
-// them, so that a process killed meanwhile leaves nothing behind.
-bool FolderTakesTemporaryFile(const QFileInfo& target) {
-    const QByteArray folder = QFile::encodeName(target.absolutePath());
-    const int fd = ::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
-    if (fd >= 0) {
-        ::close(fd);
-        return true;
-    }
-    if (errno != EOPNOTSUPP && errno != EISDIR)
-        return false;
-    QTemporaryFile probe(target.absoluteFilePath() + QStringLiteral(".XXXXXX"));
-    return probe.open();
+// Qt's file classes keep the system's text but not errno; errno is read right after the
+// failed call, and is 0 when Qt failed without a system call.
+TFileResult FailedCall(TFileResult::Step step, const QString& path, const QFileDevice& file,
+                       int error) {
+    return TFileResult::Failed(step, path, error, file.errorString());
+}
+
+TFileResult RefusedPlace(const QString& fileName) {
+    TFileResult refused;
+    refused.step = TFileResult::PlaceRefused;
+    refused.path = fileName;
+    return refused;
 }
 
 // The write test. It changes no byte of an existing file: the file is opened for
 // writing without truncating it. A missing file is created empty.
-bool PassesWriteTest(const QString& fileName) {
+TFileResult PassWriteTest(const QString& fileName) {
     if (!IsIniPlaceWritable(fileName))
-        return false;
+        return RefusedPlace(fileName);
     QFile file(TargetOf(fileName).absoluteFilePath());
     const QIODevice::OpenMode mode = file.exists() ? QIODevice::WriteOnly | QIODevice::Append
                                                    : QIODevice::WriteOnly | QIODevice::NewOnly;
-    return file.open(mode);
+    errno = 0;
+    if (!file.open(mode))
+        return FailedCall(TFileResult::Open, file.fileName(), file, errno);
+    return {};
 }
 
-// A file the user may write in a folder they may not: written over where it is. The old
-// bytes stay until the new ones are written, and the tail is cut only then.
-bool WriteInPlace(const QFileInfo& target, const QByteArray& bytes) {
+// A file the user may write in a folder that takes no new file: written over where it
+// is. The old bytes stay until the new ones are written, and the tail is cut only then.
+TFileResult WriteInPlace(const QFileInfo& target, const QByteArray& bytes) {
     QFile file(target.absoluteFilePath());
+    errno = 0;
     if (!file.open(QIODevice::ReadWrite))
-        return false;
-    return file.write(bytes) == bytes.size() && file.resize(bytes.size()) && SyncToDisk(file);
+        return FailedCall(TFileResult::Open, file.fileName(), file, errno);
+    // Room first: a full disk then fails the save with the old content whole.
+    if (const int error = ReserveRoom(file, bytes.size()))
+        return TFileResult::Failed(TFileResult::Write, file.fileName(), error);
+    errno = 0;
+    if (file.write(bytes) != bytes.size() || !file.resize(bytes.size()))
+        return FailedCall(TFileResult::Write, file.fileName(), file, errno);
+    errno = 0;
+    if (!SyncToDisk(file))
+        return FailedCall(TFileResult::Sync, file.fileName(), file, errno);
+    return {};
+}
+
+TFileResult ReplaceWhole(const QString& fileName, const QFileInfo& target,
+                         const QByteArray& bytes) {
+    QSaveFile file(fileName);
+    errno = 0;
+    if (!file.open(QIODevice::WriteOnly))
+        return FailedCall(TFileResult::CreateTemporary, target.absolutePath(), file, errno);
+    errno = 0;
+    if (file.write(bytes) != bytes.size() || !SyncToDisk(file)) {
+        const TFileResult failed = FailedCall(TFileResult::Write, fileName, file, errno);
+        file.cancelWriting();
+        return failed;
+    }
+    errno = 0;
+    if (!file.commit())
+        return FailedCall(TFileResult::Replace, fileName, file, errno);
+    // The new content is in place either way; this only makes the rename itself
+    // outlive a power cut, so its failure changes nothing the caller could act on.
+    SyncFolderToDisk(target.absolutePath());
+    return {};
 }
 
 } // namespace
-
-QString CannotSaveMessage() {
-    return QStringLiteral("指定の場所には保存できません");
-}
-
-void ShowCannotSaveMessage() {
-    ShowMessageBox(MessageKindError, MessageButtonsOk, 0, CannotSaveMessage(), 0);
-}
 
 bool IsIniPlaceWritable(const QString& fileName) {
     if (fileName.isEmpty())
@@ -85,39 +106,42 @@ bool IsFolderWritable(const QString& folderName) {
     return folder.isDir() && folder.isWritable() && (folder.permissions() & AnyWrite);
 }
 
-bool WriteIniDocument(const QString& fileName, const IniDocument& document) {
+TFileResult WriteIniDocument(const QString& fileName, const IniDocument& document) {
     if (!IsIniPlaceWritable(fileName))
-        return false;
+        return RefusedPlace(fileName);
     const QFileInfo target = TargetOf(fileName);
     const QByteArray bytes = document.toBytes();
-    if (!FolderTakesTemporaryFile(target))
+    // Written over in place only where the folder itself takes no new file; any other
+    // failure to make one (a full disk or quota, no free inode, too many open files)
+    // fails the save, since writing over the file could then leave half of it.
+    const int error = ProbeTemporaryFile(target.absoluteFilePath());
+    if (error == 0)
+        return ReplaceWhole(fileName, target, bytes);
+    if (RefusesNewFiles(error))
         return WriteInPlace(target, bytes);
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(bytes) != bytes.size() || !SyncToDisk(file)) {
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit())
-        return false;
-    // The new content is in place either way; this only makes the rename itself
-    // outlive a power cut, so its failure changes nothing the caller could act on.
-    SyncFolderToDisk(target.absolutePath());
-    return true;
+    return TFileResult::Failed(TFileResult::CreateTemporary, target.absolutePath(), error);
 }
 
-std::optional<IniDocument> OpenIniDocument(const QString& fileName) {
+std::optional<IniDocument> OpenIniDocument(const QString& fileName, TFileResult* result) {
     std::optional<IniDocument> document;
-    QFile file(fileName);
     // The test comes first: a pipe or a device could keep the read waiting for ever or
     // never end.
-    if (PassesWriteTest(fileName) && file.open(QIODevice::ReadOnly)) {
-        document = IniDocument::fromBytes(file.readAll());
-        if (file.error() != QFileDevice::NoError)
-            document.reset();
+    TFileResult outcome = PassWriteTest(fileName);
+    if (outcome.ok()) {
+        QFile file(fileName);
+        errno = 0;
+        if (!file.open(QIODevice::ReadOnly)) {
+            outcome = FailedCall(TFileResult::Open, fileName, file, errno);
+        } else {
+            errno = 0;
+            document = IniDocument::fromBytes(file.readAll());
+            if (file.error() != QFileDevice::NoError) {
+                outcome = FailedCall(TFileResult::Read, fileName, file, errno);
+                document.reset();
+            }
+        }
     }
-    if (!document)
-        ShowCannotSaveMessage();
+    if (result)
+        *result = outcome;
     return document;
 }

@@ -81,16 +81,15 @@ void WriteLayoutDocument(IniDocument& doc, const PanelLayout& layout) {
     doc.writeInteger(FormSection, QStringLiteral("Button"), counter);
 }
 
-bool SaveLayout(const QString& fileName, const PanelLayout& layout) {
-    std::optional<IniDocument> doc = OpenIniDocument(fileName);
+bool SaveLayout(const QString& fileName, const PanelLayout& layout, TFileResult* result) {
+    std::optional<IniDocument> doc = OpenIniDocument(fileName, result);
     if (!doc)
         return false;
     WriteLayoutDocument(*doc, layout);
-    if (!WriteIniDocument(fileName, *doc)) {
-        ShowCannotSaveMessage();
-        return false;
-    }
-    return true;
+    const TFileResult written = WriteIniDocument(fileName, *doc);
+    if (result)
+        *result = written;
+    return written.ok();
 }
 
 PanelLayout LayoutFromDocument(const IniDocument& doc, QSize screenSize) {
@@ -113,15 +112,16 @@ PanelLayout LayoutFromDocument(const IniDocument& doc, QSize screenSize) {
     return layout;
 }
 
-std::optional<PanelLayout> LoadLayout(const QString& fileName, QSize screenSize) {
-    const std::optional<IniDocument> doc = OpenIniDocument(fileName);
+std::optional<PanelLayout> LoadLayout(const QString& fileName, QSize screenSize,
+                                      TFileResult* result) {
+    const std::optional<IniDocument> doc = OpenIniDocument(fileName, result);
     if (!doc)
         return std::nullopt;
     return LayoutFromDocument(*doc, screenSize);
 }
 
-std::optional<int> LoadPortChoice(const QString& fileName) {
-    const std::optional<IniDocument> doc = OpenIniDocument(fileName);
+std::optional<int> LoadPortChoice(const QString& fileName, TFileResult* result) {
+    const std::optional<IniDocument> doc = OpenIniDocument(fileName, result);
     if (!doc)
         return std::nullopt;
     return doc->readInteger(FormSection, u"Comm", 0);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FileResult.h"
 #include "SystemColors.h"
 
 #include <QSize>
@@ -72,18 +73,18 @@ inline constexpr const char* SettingsFileName = "Vodazevivuzo3.ini";
 // The settings file in a folder; an empty folder is the executable's.
 QString SettingsFilePath(const QString& folder);
 
-// Writes the panel to fileName, replacing the whole file (through a temporary file
-// renamed over the old one). Returns false when the place cannot be written or the
-// write fails; the error box "指定の場所には保存できません" has then been shown and the
-// file still holds its old panel. `comm` is written as given.
-bool SaveLayout(const QString& fileName, const PanelLayout& layout);
+// Writes the panel to fileName, replacing the whole file (see WriteIniDocument). Returns
+// false when the place cannot be written or the write fails, with what failed in
+// `result`; the file then still holds its old panel. `comm` is written as given.
+bool SaveLayout(const QString& fileName, const PanelLayout& layout, TFileResult* result = nullptr);
 
 // Reads the panel from fileName. A missing file is created empty and gives the
 // defaults; Top and Left default to the panel centred on `screenSize`. `comm` is not
 // read (opening a layout never changes the link) and stays 0. Returns nullopt when
-// the place cannot be written: the error box has been shown, nothing was read, and the
+// the place cannot be written, with what failed in `result`: nothing was read, and the
 // caller keeps its panel as it is.
-std::optional<PanelLayout> LoadLayout(const QString& fileName, QSize screenSize);
+std::optional<PanelLayout> LoadLayout(const QString& fileName, QSize screenSize,
+                                      TFileResult* result = nullptr);
 
 // The same conversions on a document in memory, for callers that hold the bytes.
 // WriteLayoutDocument replaces the document's whole content.
@@ -91,9 +92,9 @@ PanelLayout LayoutFromDocument(const IniDocument& doc, QSize screenSize);
 void WriteLayoutDocument(IniDocument& doc, const PanelLayout& layout);
 
 // The stored link choice: [Form] "Comm", default 0, returned as read (the caller
-// treats values outside 0-30 as no selection). Returns nullopt, after the error box,
-// when the settings file's place cannot be written.
-std::optional<int> LoadPortChoice(const QString& fileName);
+// treats values outside 0-30 as no selection). Returns nullopt when the settings file's
+// place cannot be written, with what failed in `result`.
+std::optional<int> LoadPortChoice(const QString& fileName, TFileResult* result = nullptr);
 
 // Loads a background picture: ".bmp" (any letter case) as a Windows bitmap, anything
 // else as a JPEG image. On any failure returns false, shows nothing and leaves

@@ -3,8 +3,8 @@
 //   layout_writer loop <file>           saves WriterLayout(0) and (1) in turn for ever,
 //                                       printing "saved" after each save
 //   layout_writer limited <file> <max>  one save of WriterLayout(1) with files limited to
-//                                       max bytes; prints each box shown; exit 0 when saved
-#include "MessageBoxRecorder.h"
+//                                       max bytes; prints the failed step and errno;
+//                                       exit 0 when saved
 #include "WriterLayouts.h"
 
 #include <QCoreApplication>
@@ -18,7 +18,6 @@
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
-    MessageBoxRecorder boxes;
     const QString file = args.value(2);
     if (args.value(1) == QLatin1String("loop")) {
         for (int i = 0;; ++i) {
@@ -34,9 +33,10 @@ int main(int argc, char** argv) {
         // A write past the limit then fails with EFBIG instead of ending the process.
         if (std::signal(SIGXFSZ, SIG_IGN) == SIG_ERR || ::setrlimit(RLIMIT_FSIZE, &limit) != 0)
             return 3;
-        const bool saved = SaveLayout(file, WriterLayout(1));
-        for (const MessageBoxRequest& box : boxes.records())
-            std::printf("box %d %s\n", int(box.kind), box.text.toUtf8().constData());
+        TFileResult result;
+        const bool saved = SaveLayout(file, WriterLayout(1), &result);
+        if (!saved)
+            std::printf("failed %d %d\n", int(result.step), result.error);
         return saved ? 0 : 1;
     }
     return 4;
