@@ -9,8 +9,10 @@
 
 #include <atomic>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
 
 // Device control record; the field layout and values are those of the Windows DCB.
 struct DCB {
@@ -111,6 +113,20 @@ inline constexpr std::uint32_t CLRDTR = 6;
 inline constexpr std::uint32_t SETBREAK = 8;
 inline constexpr std::uint32_t CLRBREAK = 9;
 
+// Why a device call failed: the step inside it that failed (a call of the system, or a
+// check of the device's own), the error number it set and its text. error 0: the step did
+// not fail with an error number (a setting the driver kept different), text says what.
+struct TCommFailure {
+    std::string step; // "tcsetattr", "epoll_create1", ...; empty: nothing failed
+    int error = 0;
+    std::string text; // strerror(error), or the device's own words
+};
+
+// The failure of a system call, with the system's text.
+inline TCommFailure SystemFailure(std::string step, int error) {
+    return {std::move(step), error, std::strerror(error)};
+}
+
 enum class CommIoStatus { Done, Pending, Failed };
 
 // One transfer in progress: the stand-in for an overlapped record. The caller owns it
@@ -141,6 +157,9 @@ public:
     virtual bool Open(int portNo) = 0;
     // What the system said when the last Open failed; nothing after one that succeeded.
     virtual TPortRefusal LastRefusal() const { return {}; }
+    // The failure of the last call that failed (Open clears it), from whichever thread;
+    // read it right after the call that failed.
+    virtual TCommFailure LastFailure() const = 0;
     // Asks the driver to pass received bytes on at once rather than after its latency
     // timer (16 ms on some USB adapters); off puts back what the port had before. Drivers
     // without the setting, pseudo-terminals among them, are left as they are.

@@ -24,8 +24,14 @@ bool TFakeCommDevice::RecordLocked(const std::string& name, const std::string& a
     if (it == m_refusals.end())
         return true;
     const auto& numbers = it->second;
-    return std::find(numbers.begin(), numbers.end(), 0) == numbers.end() &&
-           std::find(numbers.begin(), numbers.end(), number) == numbers.end();
+    const bool refused = std::find(numbers.begin(), numbers.end(), 0) != numbers.end() ||
+                         std::find(numbers.begin(), numbers.end(), number) != numbers.end();
+    if (refused) {
+        const auto error = m_failErrors.find(name);
+        if (error != m_failErrors.end())
+            m_lastFailure = SystemFailure(name, error->second);
+    }
+    return !refused;
 }
 
 std::vector<std::string> TFakeCommDevice::Calls(bool all) const {
@@ -133,9 +139,16 @@ void TFakeCommDevice::Refuse(const std::string& call, int nth) {
     m_refusals[call].push_back(nth == 0 ? 0 : m_callCounts[call] + nth);
 }
 
+void TFakeCommDevice::Fail(const std::string& call, int error, int nth) {
+    Refuse(call, nth);
+    std::lock_guard lock(m_mutex);
+    m_failErrors[call] = error;
+}
+
 void TFakeCommDevice::ClearRefusals() {
     std::lock_guard lock(m_mutex);
     m_refusals.clear();
+    m_failErrors.clear();
 }
 
 void TFakeCommDevice::PushInput(const Bytes& bytes) {
@@ -191,9 +204,15 @@ TPortRefusal TFakeCommDevice::LastRefusal() const {
     return m_lastRefusal;
 }
 
+TCommFailure TFakeCommDevice::LastFailure() const {
+    std::lock_guard lock(m_mutex);
+    return m_lastFailure;
+}
+
 bool TFakeCommDevice::Open(int portNo) {
     std::lock_guard lock(m_mutex);
     m_lastRefusal = m_openRefusal;
+    m_lastFailure = {};
     if (!RecordLocked("Open", std::to_string(portNo)) || m_open || m_openRefusal.error != 0)
         return false;
     m_open = true;

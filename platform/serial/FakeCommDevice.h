@@ -44,6 +44,8 @@ public:
 
     // The nth call of that name (1 = first from now on) fails; 0: every one from now on.
     void Refuse(const std::string& call, int nth = 0);
+    // The same, and LastFailure then names the call with this error number and its text.
+    void Fail(const std::string& call, int error, int nth = 0);
     void ClearRefusals();
     // Every Open from now on fails as the system would refuse it; error 0: Opens succeed.
     void RefuseOpenWith(const TPortRefusal& refusal);
@@ -73,6 +75,7 @@ public:
 
     bool Open(int portNo) override;
     TPortRefusal LastRefusal() const override;
+    TCommFailure LastFailure() const override;
     void SetLowLatency(bool on) override;
     void Close() override;
     bool IsOpen() const override;
@@ -111,6 +114,8 @@ private:
     std::vector<Call> m_calls;
     std::map<std::string, int> m_callCounts;
     std::map<std::string, std::vector<int>> m_refusals; // name -> call numbers (0: all)
+    std::map<std::string, int> m_failErrors;            // name -> error number of Fail
+    TCommFailure m_lastFailure;
     std::vector<DCB> m_statesWritten;
     std::vector<std::string> m_lineChanges;
     DCB m_state;

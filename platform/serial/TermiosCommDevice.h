@@ -24,6 +24,7 @@ public:
 
     bool Open(int portNo) override;
     TPortRefusal LastRefusal() const override;
+    TCommFailure LastFailure() const override;
     void SetLowLatency(bool on) override;
     void Close() override;
     bool IsOpen() const override;
@@ -55,6 +56,11 @@ public:
     bool HasCounters() const;
 
 private:
+    // Data bytes kept beyond the driver's queue; more waits in the driver, where flow
+    // control holds the line back.
+    static constexpr std::size_t MaxQueued = 64 * 1024;
+    static void Drain(int fd);
+
     int OpenExclusive(const std::string& path);
     bool CreateWaitDescriptors(int fd);
     static std::uint32_t OpenLineFlags(int fd);
@@ -78,11 +84,17 @@ private:
     void TakeQueuedLocked(CommIo& io);
     bool ReadQueued(CommIo& io);
     bool ApplyLines(const DCB& dcb);
+    bool ApplyTermios(int fd, const termios& t);
+    // Keep the failure; false, for the caller to return.
+    bool FailedLocked(TCommFailure failure);
+    bool FailedLocked(const char* step, int error);
+    bool Failed(const char* step, int error);
     void CloseDescriptors();
 
     const std::string m_portFolder;
     mutable std::mutex m_mutex; // settings, counters, error bits, decoder
     TPortRefusal m_refusal;
+    TCommFailure m_failure;
     bool m_portWaitDisarmed = false; // GUI thread only: a read waits on the port itself
     int m_serialFlagsBefore = -1;    // the driver's flags before low latency; -1: untouched
     std::atomic<int> m_fd{-1};
