@@ -140,9 +140,12 @@ void SelectLink(TCustomCommX& comm, int index) {
         return;
     }
     bool opened = false;
+    QString failure;
     try {
         OpenPort(comm, index);
         opened = true;
+    } catch (const ECommError& error) {
+        failure = DescribeCommError(error);
     } catch (const std::exception&) {
         // Whatever step failed, the rest is skipped and the port ends closed.
     }
@@ -151,11 +154,19 @@ void SelectLink(TCustomCommX& comm, int index) {
         return;
     }
     const QString refused = QStringLiteral("COM%1は使用できません").arg(comm.PortNo());
-    const QString reason = RefusalReason(comm);
+    // A refusal of the system says more about an open than the component's message.
+    QString reason = RefusalReason(comm);
+    if (reason.isEmpty())
+        reason = failure;
     if (!reason.isEmpty())
         std::fprintf(stderr, "%s %s\n", qPrintable(refused), qPrintable(reason));
     Tell(MessageKindError, reason.isEmpty() ? refused : refused + QLatin1Char('\n') + reason);
     comm.Close();
+}
+
+QString DescribeCommError(const ECommError& error) {
+    const QString reason = error.Reason();
+    return reason.isEmpty() ? QString() : error.Message() + "（" + reason + "）";
 }
 
 bool RecoverLostLink(TCustomCommX& comm) {

@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 
+class ECommError;
 class TCommX;
 class TCustomCommX;
 
@@ -100,6 +101,10 @@ private:
 // port; any other index (re)opens COMn at 115200 baud with the board's receive time-out,
 // or reports that the port cannot be used and leaves it closed. One box tells how it went.
 void SelectLink(TCustomCommX& comm, int index);
+
+// The component's message with what failed beneath it, "通信パリティチェックの設定でエラーが
+// 発生しました（tcsetattr: ...）"; empty when it carries no failure.
+QString DescribeCommError(const ECommError& error);
 
 // What follows every opening of a COM link, by the user's choice or after the device
 // came back: one DTR pulse, then both queues emptied.

@@ -2,6 +2,7 @@
 
 #include "CommX.h"
 #include "MessageBox.h"
+#include "PanelLink.h"
 
 #include <QLibraryInfo>
 #include <QTranslator>
@@ -39,7 +40,8 @@ bool TTapdeckApplication::notify(QObject* receiver, QEvent* event) {
     try {
         return QApplication::notify(receiver, event);
     } catch (const ECommError& error) {
-        ReportUnhandled(error.Message());
+        const QString described = DescribeCommError(error);
+        ReportUnhandled(described.isEmpty() ? error.Message() : described);
     } catch (const std::exception& error) {
         ReportUnhandled(QString::fromUtf8(error.what()));
     } catch (...) {

@@ -23,8 +23,8 @@ void SleepMs(int ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
-[[noreturn]] void Raise(const char* message) {
-    throw ECommError(QString::fromUtf8(message));
+[[noreturn]] void Raise(const char* message, TCommFailure failure = {}) {
+    throw ECommError(QString::fromUtf8(message), std::move(failure));
 }
 
 std::uint32_t FlowFlags(TCommFlowCtrls mode) {
@@ -48,7 +48,15 @@ std::uint32_t FlowFlags(TCommFlowCtrls mode) {
 }
 } // namespace
 
-ECommError::ECommError(const QString& message) : m_message(message), m_utf8(message.toUtf8()) {}
+ECommError::ECommError(const QString& message, TCommFailure failure)
+    : m_message(message), m_failure(std::move(failure)), m_utf8(message.toUtf8()) {}
+
+QString ECommError::Reason() const {
+    if (m_failure.step.empty())
+        return {};
+    const QString step = QString::fromStdString(m_failure.step);
+    return m_failure.text.empty() ? step : step + ": " + QString::fromStdString(m_failure.text);
+}
 
 TCustomCommX::TCustomCommX(QObject* owner, std::unique_ptr<ICommDevice> device)
     : QObject(owner), m_device(device ? std::move(device) : CreateDefaultCommDevice()),
@@ -87,7 +95,7 @@ void TCustomCommX::Open() {
     if (m_open)
         Raise(MsgAlreadyOpen);
     if (!m_device->Open(m_portNo))
-        Raise(MsgCannotOpen);
+        Raise(MsgCannotOpen, m_device->LastFailure());
     m_open = true;
     // A reply byte must not wait in a USB adapter's buffer for its latency timer.
     m_device->SetLowLatency(true);
@@ -154,7 +162,7 @@ void TCustomCommX::StopWorkers() {
 
 void TCustomCommX::ApplyState(const char* message) {
     if (!m_device->SetCommState(m_dcb))
-        Raise(message);
+        Raise(message, m_device->LastFailure());
 }
 
 void TCustomCommX::SetPortNo(int value) {
@@ -262,14 +270,14 @@ void TCustomCommX::ApplyTimeouts() {
     timeouts.WriteTotalTimeoutMultiplier = 0;
     timeouts.WriteTotalTimeoutConstant = std::uint32_t(m_timeOutTrans);
     if (!m_device->SetCommTimeouts(timeouts))
-        Raise(MsgTimeouts);
+        Raise(MsgTimeouts, m_device->LastFailure());
 }
 
 void TCustomCommX::ApplyBufferSizes() {
     if (!m_open)
         return;
     if (!m_device->SetupComm(m_bufLenReceive, m_bufLenTrans))
-        Raise(MsgBuffers);
+        Raise(MsgBuffers, m_device->LastFailure());
 }
 
 void TCustomCommX::SetOnReceive(TCommReceiveEvent handler) {

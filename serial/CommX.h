@@ -31,14 +31,21 @@ using TCommGoneEvent = std::function<void(QObject* Sender)>;
 inline constexpr std::uint32_t INVALID_HANDLE_VALUE = 0xFFFFFFFFu;
 
 // Raised by Open and the property setters; the data path reports by results instead.
+// The message is the component's fixed one; the failure beside it says what failed
+// underneath (the device's step, or the thread that could not start).
 class ECommError : public std::exception {
 public:
-    explicit ECommError(const QString& message);
+    explicit ECommError(const QString& message, TCommFailure failure = {});
     QString Message() const { return m_message; }
+    const TCommFailure& Failure() const { return m_failure; }
+    // The failure as one line, "tcsetattr: Invalid argument"; empty when the component
+    // refused on its own or the device gave no failure.
+    QString Reason() const;
     const char* what() const noexcept override { return m_utf8.constData(); }
 
 private:
     QString m_message;
+    TCommFailure m_failure;
     QByteArray m_utf8;
 };
 

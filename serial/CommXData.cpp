@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <system_error>
 #include <thread>
 
 namespace {
@@ -18,6 +19,13 @@ const char* const MsgReceiveThread = "受信用スレッドを生成できませ
 void ProcessEvents() {
     if (QCoreApplication::instance())
         QCoreApplication::processEvents();
+}
+
+// Why a worker did not start: the thread the system would not create, or what else failed.
+TCommFailure WorkerFailure(const std::exception& error) {
+    if (const auto* system = dynamic_cast<const std::system_error*>(&error))
+        return {"std::thread", system->code().value(), error.what()};
+    return {"StartWorkers", 0, error.what()};
 }
 } // namespace
 
@@ -41,17 +49,17 @@ void TCustomCommX::StartWorkers() {
                                                            m_flowCtrl, m_openGeneration);
         m_transThread->CharTime = 1000 / (m_bitRate / 10) + 1;
         m_transThread->Start();
-    } catch (const std::exception&) {
+    } catch (const std::exception& error) {
         m_transThread.reset();
-        throw ECommError(QString::fromUtf8(MsgTransThread));
+        throw ECommError(QString::fromUtf8(MsgTransThread), WorkerFailure(error));
     }
     try {
         m_receiveThread = std::make_unique<TCommReceiveThread>(*m_device, *m_notifier,
                                                                m_openGeneration, m_receiveWanted);
         m_receiveThread->Start();
-    } catch (const std::exception&) {
+    } catch (const std::exception& error) {
         m_receiveThread.reset();
-        throw ECommError(QString::fromUtf8(MsgReceiveThread));
+        throw ECommError(QString::fromUtf8(MsgReceiveThread), WorkerFailure(error));
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
 }

@@ -1,3 +1,4 @@
+#include "CommX.h"
 #include "MessageBoxRecorder.h"
 #include "Program.h"
 #include "TapdeckApplication.h"
@@ -8,7 +9,9 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cerrno>
 #include <csignal>
+#include <functional>
 #include <stdexcept>
 
 namespace {
@@ -16,11 +19,12 @@ namespace {
 class ThrowingWidget : public QWidget {
 public:
     int presses = 0;
+    std::function<void()> raise = [] { throw std::runtime_error("broken handler"); };
 
 protected:
     void mousePressEvent(QMouseEvent*) override {
         ++presses;
-        throw std::runtime_error("broken handler");
+        raise();
     }
 };
 
@@ -40,6 +44,7 @@ private slots:
     void sessionSignalClosesTheMainWindow();
     void signalDuringAStartUpBoxClosesOnceRunning();
     void signalWhileAStartUpBoxTurnsEventsClosesOnceRunning();
+    void exceptionInHandlerIsReportedAndTheProgramGoesOn_data();
     void exceptionInHandlerIsReportedAndTheProgramGoesOn();
     void titleIsTheApplicationsAndNotTheWindows();
     void standardButtonsSpeakJapanese_data();
@@ -152,16 +157,38 @@ void TestStartUp::signalWhileAStartUpBoxTurnsEventsClosesOnceRunning() {
     SetMessageBoxHandler(std::move(previous));
 }
 
+using Raise = std::function<void()>;
+Q_DECLARE_METATYPE(Raise)
+
+void TestStartUp::exceptionInHandlerIsReportedAndTheProgramGoesOn_data() {
+    QTest::addColumn<Raise>("raise");
+    QTest::addColumn<QString>("text");
+    const QString unexpected = "予期しないエラーが発生しました。\n";
+    QTest::newRow("an error of the library")
+        << Raise([] { throw std::runtime_error("broken handler"); })
+        << unexpected + "broken handler";
+    QTest::newRow("a serial error with what failed beneath it") << Raise([] {
+        throw ECommError("通信速度の設定でエラーが発生しました",
+                         {"tcsetattr", EINVAL, "Invalid argument"});
+    }) << unexpected + "通信速度の設定でエラーが発生しました（tcsetattr: Invalid argument）";
+    QTest::newRow("a serial error of the component's own")
+        << Raise([] { throw ECommError("ポートは、すでにオープンされています"); })
+        << unexpected + "ポートは、すでにオープンされています";
+}
+
 void TestStartUp::exceptionInHandlerIsReportedAndTheProgramGoesOn() {
+    QFETCH(Raise, raise);
+    QFETCH(QString, text);
     MessageBoxRecorder boxes;
     ThrowingWidget widget;
+    widget.raise = raise;
     widget.resize(50, 50);
     widget.show();
     QTest::mouseClick(&widget, Qt::LeftButton);
     QCOMPARE(widget.presses, 1);
     QCOMPARE(boxes.count(), 1);
     QCOMPARE(boxes.last().kind, (unsigned char)3);
-    QVERIFY(boxes.last().text.contains("broken handler"));
+    QCOMPARE(boxes.last().text, text);
     QTest::mouseClick(&widget, Qt::LeftButton);
     QCOMPARE(widget.presses, 2);
     QCOMPARE(boxes.count(), 2);
