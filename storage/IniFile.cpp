@@ -10,17 +10,6 @@
 
 namespace {
 
-constexpr QFileDevice::Permissions AnyWrite =
-    QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
-
-// The file a save really replaces: the target of a symbolic link.
-QFileInfo TargetOf(const QString& fileName) {
-    QFileInfo info(fileName);
-    if (!info.isSymLink())
-        return info;
-    return QFileInfo(info.exists() ? info.canonicalFilePath() : info.symLinkTarget());
-}
-
 // Qt's file classes keep the system's text but not errno; errno is read right after the
 // failed call, and is 0 when Qt failed without a system call.
 TFileResult FailedCall(TFileResult::Step step, const QString& path, const QFileDevice& file,
@@ -40,7 +29,7 @@ TFileResult RefusedPlace(const QString& fileName) {
 TFileResult PassWriteTest(const QString& fileName) {
     if (!IsIniPlaceWritable(fileName))
         return RefusedPlace(fileName);
-    QFile file(TargetOf(fileName).absoluteFilePath());
+    QFile file(SaveTargetOf(fileName).absoluteFilePath());
     const QIODevice::OpenMode mode = file.exists() ? QIODevice::WriteOnly | QIODevice::Append
                                                    : QIODevice::WriteOnly | QIODevice::NewOnly;
     errno = 0;
@@ -91,25 +80,10 @@ TFileResult ReplaceWhole(const QString& fileName, const QFileInfo& target,
 
 } // namespace
 
-bool IsIniPlaceWritable(const QString& fileName) {
-    if (fileName.isEmpty())
-        return false;
-    const QFileInfo file = TargetOf(fileName);
-    if (file.exists())
-        return file.isFile() && file.isReadable() && file.isWritable() &&
-               (file.permissions() & AnyWrite);
-    return IsFolderWritable(file.absolutePath());
-}
-
-bool IsFolderWritable(const QString& folderName) {
-    const QFileInfo folder(folderName);
-    return folder.isDir() && folder.isWritable() && (folder.permissions() & AnyWrite);
-}
-
 TFileResult WriteIniDocument(const QString& fileName, const IniDocument& document) {
     if (!IsIniPlaceWritable(fileName))
         return RefusedPlace(fileName);
-    const QFileInfo target = TargetOf(fileName);
+    const QFileInfo target = SaveTargetOf(fileName);
     const QByteArray bytes = document.toBytes();
     // Written over in place only where the folder itself takes no new file; any other
     // failure to make one (a full disk or quota, no free inode, too many open files)

@@ -2,17 +2,10 @@
 
 #include "FileResult.h"
 #include "IniDocument.h"
+#include "WritablePlace.h"
 
 #include <QString>
 #include <optional>
-
-// True when fileName can be written: an existing file is a regular file that can be read
-// and written (its folder may be read-only); a missing one can be made in its folder.
-// Permission bits are honoured even for a superuser, so a read-only file stays read-only.
-bool IsIniPlaceWritable(const QString& fileName);
-
-// True when a file can be made in the folder, by the same permission rule.
-bool IsFolderWritable(const QString& folderName);
 
 // Makes the write test on fileName, then reads it as a document. The test shows
 // whether the place can be written without changing a byte of an existing file; a

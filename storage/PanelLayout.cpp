@@ -3,9 +3,6 @@
 #include "IniDocument.h"
 #include "IniFile.h"
 
-#include <QCoreApplication>
-#include <QDir>
-
 #include <algorithm>
 
 namespace {
@@ -125,9 +122,4 @@ std::optional<int> LoadPortChoice(const QString& fileName, TFileResult* result) 
     if (!doc)
         return std::nullopt;
     return doc->readInteger(FormSection, u"Comm", 0);
-}
-
-QString SettingsFilePath(const QString& folder) {
-    const QString place = folder.isEmpty() ? QCoreApplication::applicationDirPath() : folder;
-    return QDir(place).filePath(QLatin1String(SettingsFileName));
 }

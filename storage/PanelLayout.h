@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FileResult.h"
+#include "SettingsFolder.h"
 #include "SystemColors.h"
 
 #include <QSize>
@@ -67,11 +68,6 @@ inline constexpr int MaxLayoutButtons = 10000;
 // Captions longer than this many UTF-16 units are cut when loaded: a window system
 // chokes on a title of megabytes, and no panel shows more.
 inline constexpr qsizetype MaxLayoutCaption = 4096;
-
-// File name of the settings file, kept beside the executable.
-inline constexpr const char* SettingsFileName = "Vodazevivuzo3.ini";
-// The settings file in a folder; an empty folder is the executable's.
-QString SettingsFilePath(const QString& folder);
 
 // Writes the panel to fileName, replacing the whole file (see WriteIniDocument). Returns
 // false when the place cannot be written or the write fails, with what failed in

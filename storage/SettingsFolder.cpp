@@ -1,9 +1,14 @@
 #include "SettingsFolder.h"
 
-#include "IniFile.h"
-#include "PanelLayout.h"
+#include "WritablePlace.h"
 
+#include <QCoreApplication>
 #include <QDir>
+
+QString SettingsFilePath(const QString& folder) {
+    const QString place = folder.isEmpty() ? QCoreApplication::applicationDirPath() : folder;
+    return QDir(place).filePath(QLatin1String(SettingsFileName));
+}
 
 QString UserSettingsFolder() {
     QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
@@ -12,12 +17,17 @@ QString UserSettingsFolder() {
     return QDir(base).filePath(QStringLiteral("tapdeck"));
 }
 
-QString ChooseSettingsFolder(const QString& programFolder) {
+QString SettingsFolderOf(const QString& programFolder) {
     // A settings file made read-only beside a copy of the program stays where it is
     // (and is refused as before), rather than being silently replaced by another one.
     if (IsFolderWritable(programFolder) || IsIniPlaceWritable(SettingsFilePath(programFolder)))
         return programFolder;
-    const QString folder = UserSettingsFolder();
-    QDir().mkpath(folder);
+    return UserSettingsFolder();
+}
+
+QString ChooseSettingsFolder(const QString& programFolder) {
+    const QString folder = SettingsFolderOf(programFolder);
+    if (folder != programFolder)
+        QDir().mkpath(folder);
     return folder;
 }

@@ -47,10 +47,14 @@ void TestSettingsFolder::programFolderOrUserFolder() {
     if (!folderWritable)
         QFile::setPermissions(program.path(), QFile::ReadOwner | QFile::ExeOwner);
 
+    const QString user = QDir(config.path()).filePath("tapdeck");
+    // Naming the folder makes nothing; choosing it at start makes it.
+    const QString named = SettingsFolderOf(program.path());
+    QVERIFY(!QFileInfo::exists(user));
     const QString chosen = ChooseSettingsFolder(program.path());
     QFile::setPermissions(program.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
-    const QString user = QDir(config.path()).filePath("tapdeck");
+    QCOMPARE(named, chosen);
     QCOMPARE(chosen, besideProgram ? program.path() : user);
     // The user folder is made only when it is the one chosen.
     QCOMPARE(QDir(user).exists(), !besideProgram);

@@ -95,6 +95,7 @@ bool ApplyOption(OptionReader& reader, SimulatorOptions& options, int& modes) {
     if (name == "-h" || name == "--help") {
         options.help = true;
     } else if (name == "-d" || name == "--dir") {
+        options.folderGiven = true;
         return reader.TakeText("a folder", options.folder);
     } else if (name == "-p" || name == "--port") {
         return reader.TakeInt(1, 30, options.port);
@@ -143,31 +144,62 @@ ParseResult ParseOptions(const std::vector<std::string>& args) {
     return result;
 }
 
-std::string HelpText(const std::string& programName) {
+namespace {
+
+// Where the panel looks, and the lines that try it; both depend on how it was found.
+std::string WherePanelLooks(const PanelPlace& panel) {
+    if (panel.program.empty())
+        return R"(The panel looks for its ports in ports/ beside its executable,
+or in $XDG_CONFIG_HOME/tapdeck/ports/ when it cannot write there.
+)";
+    return "The panel\n  " + panel.program + "\nlooks for its ports in\n  " + panel.portFolder +
+           "/ports/\n";
+}
+
+std::string HowToTry(const std::string& programName, const PanelPlace& panel) {
+    if (panel.installed)
+        return "Trying the panel without a robot:\n  1. start the panel: " + panel.program +
+               "\n  2. in another terminal:\n       " + programName + " --port 3\n";
+    const std::string folder = panel.program.empty() ? "build/app" : panel.portFolder;
+    return R"(Trying the panel without a robot (in the source folder):
+  1. make run               builds everything and starts the panel
+  2. in another terminal:
+       build/tools/board_simulator/)" +
+           programName + " --dir " + folder + " --port 3\n";
+}
+
+std::string FolderOption(const PanelPlace& panel) {
+    if (panel.installed)
+        return "  -d, --dir DIR         folder that gets ports/COMn (default: the panel's,\n"
+               "                        " +
+               panel.portFolder + ")\n";
+    return R"(  -d, --dir DIR         folder that gets ports/COMn (default: current folder);
+                        use the one the panel looks in (above)
+)";
+}
+
+} // namespace
+
+std::string HelpText(const std::string& programName, const PanelPlace& panel) {
     return "Usage: " + programName + R"( [options]
 
 Stands in for the robot's controller board, so that the panel can be tried
 without a robot. It opens a pseudo-terminal and links it as ports/COMn in the
-given folder; the panel looks for its ports in ports/ beside its executable.
-
+given folder. )" +
+           WherePanelLooks(panel) + R"(
 It answers as the board does: every probe byte 0D with one byte, every play
 command (F4, flags, play number, checksum) with 06, and a command with a wrong
 checksum with 15. Every play number it plays is logged, one line each, with a
 time stamp. It runs until Ctrl+C (or SIGTERM) and then removes its link.
 
-Trying the panel without a robot (in the source folder):
-  1. make run               builds everything and starts the panel
-  2. in another terminal:
-       build/tools/board_simulator/)" +
-           programName + R"( --dir build/app --port 3
-  3. in the panel's property editor choose COM3 as the link, leave edit mode,
+)" + HowToTry(programName, panel) +
+           R"(  3. in the panel's property editor choose COM3 as the link, leave edit mode,
      and press a button with a play number: the simulator logs it, e.g.
        2026-12-08 16:50:00.123 play 0 (motion 1) flags 01
 
 Options:
-  -d, --dir DIR         folder that gets ports/COMn (default: current folder);
-                        use the folder of the panel's executable
-  -p, --port N          COM port number, 1 to 30 (default 1)
+)" + FolderOption(panel) +
+           R"(  -p, --port N          COM port number, 1 to 30 (default 1)
       --silent          answer nothing at all (a board that is switched off)
       --nak             answer every play command with 15 (refused)
       --probe-only      answer the probe byte but not the play commands

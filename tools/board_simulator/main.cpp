@@ -1,5 +1,6 @@
 // Stand-in for the robot's controller board on a pseudo-terminal. See --help.
 #include "BoardModel.h"
+#include "PanelFolder.h"
 #include "PseudoTerminal.h"
 #include "SimulatorOptions.h"
 
@@ -180,10 +181,16 @@ int Serve(board::PseudoTerminal& terminal, const board::SimulatorOptions& option
     }
 }
 
+// The name it was started by, as the user typed it (installed, it has another one).
+std::string ProgramName(const char* argv0) {
+    const std::string path = argv0 != nullptr && *argv0 != '\0' ? argv0 : "board_simulator";
+    return path.substr(path.rfind('/') + 1);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    const std::string program = "board_simulator";
+    const std::string program = ProgramName(argv[0]);
     const board::ParseResult parsed =
         board::ParseOptions(std::vector<std::string>(argv + 1, argv + argc));
     if (!parsed.error.empty()) {
@@ -192,8 +199,9 @@ int main(int argc, char** argv) {
         return 2;
     }
     const board::SimulatorOptions& options = parsed.options;
+    const board::PanelPlace panel = board::FindPanel(board::ExecutableFolder());
     if (options.help) {
-        std::fputs(board::HelpText(program).c_str(), stdout);
+        std::fputs(board::HelpText(program, panel).c_str(), stdout);
         return 0;
     }
 
@@ -218,9 +226,12 @@ int main(int argc, char** argv) {
         if (::prctl(PR_SET_PDEATHSIG, SIGTERM) != 0 || parent == 1)
             return 1;
     }
+    // Installed, the board goes where the panel looks; in a build tree, where it is asked.
+    const std::string wanted =
+        !options.folderGiven && panel.installed ? board::MakePortFolder(panel) : options.folder;
     char folder[PATH_MAX];
-    if (::realpath(options.folder.c_str(), folder) == nullptr) {
-        std::fprintf(stderr, "%s: folder %s: %s\n", program.c_str(), options.folder.c_str(),
+    if (::realpath(wanted.c_str(), folder) == nullptr) {
+        std::fprintf(stderr, "%s: folder %s: %s\n", program.c_str(), wanted.c_str(),
                      std::strerror(errno));
         return 1;
     }

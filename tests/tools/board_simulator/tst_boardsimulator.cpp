@@ -63,6 +63,8 @@ class TestBoardSimulator : public QObject {
     Q_OBJECT
 private slots:
     void helpTellsHowToTryThePanel();
+    void panelFolder_data();
+    void panelFolder();
     void refusesBadOptions();
     void answers_data();
     void answers();
@@ -75,6 +77,7 @@ private slots:
 
 private:
     bool Start(QProcess& process, const QTemporaryDir& dir, const QStringList& extra, int port = 4);
+    QString Help(const QString& program, const QProcessEnvironment& environment);
 };
 
 bool TestBoardSimulator::Start(QProcess& process, const QTemporaryDir& dir,
@@ -90,6 +93,15 @@ bool TestBoardSimulator::Start(QProcess& process, const QTemporaryDir& dir,
     return process.readLine().contains("/ports/COM" + QByteArray::number(port));
 }
 
+QString TestBoardSimulator::Help(const QString& program, const QProcessEnvironment& environment) {
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(program, {"--help"});
+    if (!process.waitForFinished(5000) || process.exitCode() != 0)
+        return {};
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
 void TestBoardSimulator::helpTellsHowToTryThePanel() {
     QProcess process;
     process.start(SimulatorPath, {"--help"});
@@ -99,6 +111,73 @@ void TestBoardSimulator::helpTellsHowToTryThePanel() {
     for (const char* word : {"--dir", "--port", "--silent", "--nak", "--probe-only", "--delay",
                              "--log", "make run", "COM3"})
         QVERIFY2(text.contains(word), word);
+}
+
+// Where an installed simulator (beside the panel, its copy here) or the build tree's puts
+// its board by default, and where its help says the panel looks.
+void TestBoardSimulator::panelFolder_data() {
+    QTest::addColumn<QString>("layout");        // "build tree", "read-only bin" or "writable bin"
+    QTest::addColumn<QString>("portFolder");    // where the panel looks, from the test's root
+    QTest::addColumn<QString>("defaultFolder"); // where the board goes without --dir
+    QTest::newRow("build tree") << "build tree"
+                                << ""
+                                << "work";
+    QTest::newRow("installed") << "read-only bin"
+                               << "config/tapdeck"
+                               << "config/tapdeck";
+    QTest::newRow("installed in the user's own folder") << "writable bin"
+                                                        << "bin"
+                                                        << "bin";
+}
+
+void TestBoardSimulator::panelFolder() {
+    QFETCH(QString, layout);
+    QFETCH(QString, portFolder);
+    QFETCH(QString, defaultFolder);
+#ifndef TAPDECK_PANEL_PATH
+    QSKIP("this tree builds no panel");
+#else
+    const QString panelPath = QStringLiteral(TAPDECK_PANEL_PATH);
+    QTemporaryDir root;
+    QVERIFY(QDir(root.path()).mkpath("work") && QDir(root.path()).mkpath("config"));
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("XDG_CONFIG_HOME", root.filePath("config"));
+    QString simulator = SimulatorPath;
+    QString panel = panelPath;
+    const QString bin = root.filePath("bin");
+    if (layout != "build tree") {
+        simulator = bin + "/tapdeck-board-simulator";
+        panel = bin + "/tapdeck";
+        QVERIFY(QDir().mkpath(bin) && QFile::copy(SimulatorPath, simulator) &&
+                QFile::copy(panelPath, panel));
+        if (layout == "read-only bin")
+            QVERIFY(QFile::setPermissions(bin, QFile::ReadOwner | QFile::ExeOwner));
+    }
+    const QString looksIn =
+        portFolder.isEmpty() ? QFileInfo(panelPath).absolutePath() : root.filePath(portFolder);
+
+    const QString help = Help(simulator, environment);
+    QVERIFY2(help.contains("The panel\n  " + panel + "\nlooks for its ports in\n  " + looksIn +
+                           "/ports/\n"),
+             qPrintable(help));
+    QVERIFY2(help.contains(defaultFolder == "work" ? "(default: current folder)"
+                                                   : "(default: the panel's,"),
+             qPrintable(help));
+    // Naming the folder makes nothing; the panel makes it only when it starts.
+    QVERIFY(!QFileInfo::exists(root.filePath("config/tapdeck")));
+
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.setWorkingDirectory(root.filePath("work"));
+    process.start(simulator, {"--port", "4", "--exit-with-parent"});
+    QVERIFY(process.waitForStarted(5000));
+    const QString link = root.filePath(defaultFolder + "/ports/COM4");
+    QTRY_VERIFY2_WITH_TIMEOUT(QFileInfo(link).isSymLink(),
+                              process.readAllStandardError().constData(), 5000);
+    process.terminate();
+    QVERIFY(process.waitForFinished(5000));
+    QFile::setPermissions(bin, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+#endif
 }
 
 void TestBoardSimulator::refusesBadOptions() {
