@@ -2,6 +2,10 @@
 
 #include "PanelLayout.h"
 
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
 // The two panels the layout writer saves in turn. They differ in every section and are
 // large enough that a save takes a while, so that a kill lands inside one.
 inline PanelLayout WriterLayout(int which) {
@@ -17,4 +21,22 @@ inline PanelLayout WriterLayout(int which) {
         layout.buttons.push_back(button);
     }
     return layout;
+}
+
+inline QByteArray ReadAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+// The bytes a save of WriterLayout(which) writes.
+inline QByteArray SavedBytes(int which) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("expected.vmd"));
+    if (!SaveLayout(path, WriterLayout(which)))
+        qFatal("cannot save the expected layout");
+    return ReadAll(path);
+}
+
+inline QStringList Entries(const QString& folder) {
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
 }

@@ -24,27 +24,6 @@ private:
     bool m_ownNamespace = false;
 };
 
-namespace {
-
-QByteArray ReadAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
-QByteArray SavedBytes(int which) {
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("expected.vmd"));
-    if (!SaveLayout(path, WriterLayout(which)))
-        qFatal("cannot save the expected layout");
-    return ReadAll(path);
-}
-
-QStringList Entries(const QString& folder) {
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
-}
-
-} // namespace
-
 void TestFullFileSystem::initTestCase() {
     m_ownNamespace = EnterOwnMountNamespace();
 }

@@ -27,24 +27,6 @@ namespace {
 
 const QString WriterPath = QStringLiteral(TAPDECK_BINARY_DIR "/tests/storage/layout_writer");
 
-QByteArray ReadAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
-// The bytes a save of WriterLayout(which) writes.
-QByteArray SavedBytes(int which) {
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("expected.vmd"));
-    if (!SaveLayout(path, WriterLayout(which)))
-        qFatal("cannot save the expected layout");
-    return ReadAll(path);
-}
-
-QStringList Entries(const QString& folder) {
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
-}
-
 } // namespace
 
 void TestSaveSafety::killedWriterLeavesOldOrNewContent_data() {
