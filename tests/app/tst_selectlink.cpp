@@ -1,9 +1,10 @@
 // Link selection on the fake serial device (call order, failures) and on the board
-// simulator's pseudo-terminal (the boxes a user sees, and standard error).
+// simulator's pseudo-terminal (the boxes a user sees).
 #include "CommX.h"
 #include "FakeCommDevice.h"
 #include "MessageBoxRecorder.h"
 #include "PanelLink.h"
+#include "PtyPair.h"
 #include "ResourceLimits.h"
 #include "SimulatorProcess.h"
 #include "TermiosCommDevice.h"
@@ -15,55 +16,28 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <system_error>
 #include <unistd.h>
 
 namespace {
 
-// What this process writes to standard error while the object lives.
-class StandardErrorCapture {
-public:
-    StandardErrorCapture() {
-        if (!m_file.open())
-            return;
-        std::fflush(stderr);
-        m_saved = ::dup(STDERR_FILENO);
-        ::dup2(m_file.handle(), STDERR_FILENO);
-    }
-    ~StandardErrorCapture() { Restore(); }
-    QString Text() {
-        Restore();
-        m_file.seek(0);
-        return QString::fromUtf8(m_file.readAll());
-    }
-
-private:
-    void Restore() {
-        if (m_saved < 0)
-            return;
-        std::fflush(stderr);
-        ::dup2(m_saved, STDERR_FILENO);
-        ::close(m_saved);
-        m_saved = -1;
-    }
-    QTemporaryFile m_file;
-    int m_saved = -1;
-};
-
-// What standard error gets for the boxes: "first line second line" for each box that
-// names a reason.
-QString ReasonLines(const QList<MessageBoxRequest>& boxes) {
-    QString lines;
-    for (const MessageBoxRequest& box : boxes) {
-        if (box.text.contains('\n'))
-            lines += box.text.section('\n', 0, 0) + ' ' + box.text.section('\n', 1) + '\n';
-    }
-    return lines;
-}
-
-QString SystemText(int error) {
-    return QString::fromLocal8Bit(std::strerror(error));
+// What this process writes to standard error while action runs.
+QString StandardError(const std::function<void()>& action) {
+    QTemporaryFile file;
+    if (!file.open())
+        return "no file for standard error";
+    std::fflush(stderr);
+    const int saved = ::dup(STDERR_FILENO);
+    ::dup2(file.handle(), STDERR_FILENO);
+    action();
+    std::fflush(stderr);
+    ::dup2(saved, STDERR_FILENO);
+    ::close(saved);
+    file.seek(0);
+    return QString::fromUtf8(file.readAll());
 }
 
 // The calls that make up a link selection, in the order the device saw them.
@@ -91,53 +65,40 @@ class TestSelectLink : public QObject {
 private slots:
     void onTheFakeDevice_data();
     void onTheFakeDevice();
-    void workerStartRefused();
     void onThePseudoTerminal_data();
     void onThePseudoTerminal();
+    void reasonOnTheSecondLine_data();
+    void reasonOnTheSecondLine();
 };
 
 void TestSelectLink::onTheFakeDevice_data() {
     QTest::addColumn<bool>("openFirst");
     QTest::addColumn<int>("index");
     QTest::addColumn<QString>("refuse");
-    QTest::addColumn<int>("error"); // the refused call's error number; 0: none named
     QTest::addColumn<QStringList>("calls");
     QTest::addColumn<bool>("open");
     QTest::addColumn<int>("kind");
     QTest::addColumn<QString>("text");
 
     QTest::newRow("COM3 from closed: open, DTR pulse, purge receive then transmit")
-        << false << 3 << "" << 0 << OpeningCalls << true << 1 << "COM3 設定完了";
+        << false << 3 << "" << OpeningCalls << true << 1 << "COM3 設定完了";
     QTest::newRow("COM3 again: closed first, then the same")
-        << true << 3 << "" << 0 << ClosingCalls + OpeningCalls << true << 1 << "COM3 設定完了";
+        << true << 3 << "" << ClosingCalls + OpeningCalls << true << 1 << "COM3 設定完了";
     QTest::newRow("PWT3 closes an open port")
-        << true << 0 << "" << 0 << ClosingCalls << false << 1 << "シリアルポートを閉じました";
+        << true << 0 << "" << ClosingCalls << false << 1 << "シリアルポートを閉じました";
     QTest::newRow("PWT3 with nothing open")
-        << false << 0 << "" << 0 << QStringList() << false << 1 << "シリアルポートを閉じました";
+        << false << 0 << "" << QStringList() << false << 1 << "シリアルポートを閉じました";
     QTest::newRow("device refused: the rest skipped")
-        << false << 3 << "Open" << 0 << QStringList{"Open 3"} << false << 3
-        << "COM3は使用できません";
+        << false << 3 << "Open" << QStringList{"Open 3"} << false << 3 << "COM3は使用できません";
     QTest::newRow("settings refused during the open: closed again")
-        << false << 3 << "SetCommTimeouts" << 0
-        << QStringList{"Open 3", "PurgeComm 5", "PurgeComm 10"} << false << 3
-        << "COM3は使用できません";
-    // A failure the device names is the second line: the component's message, then why.
-    QTest::newRow("speed refused with EINVAL")
-        << false << 3 << "SetCommState" << EINVAL
-        << QStringList{"Open 3", "PurgeComm 5", "PurgeComm 10"} << false << 3
-        << "COM3は使用できません\n通信速度の設定でエラーが発生しました（SetCommState: " +
-               SystemText(EINVAL) + "）";
-    QTest::newRow("queue sizes refused with ENOMEM")
-        << false << 3 << "SetupComm" << ENOMEM << QStringList{"Open 3"} << false << 3
-        << "COM3は使用できません\n通信用ポートのバッファを準備できませんでした（SetupComm: " +
-               SystemText(ENOMEM) + "）";
+        << false << 3 << "SetCommTimeouts" << QStringList{"Open 3", "PurgeComm 5", "PurgeComm 10"}
+        << false << 3 << "COM3は使用できません";
 }
 
 void TestSelectLink::onTheFakeDevice() {
     QFETCH(bool, openFirst);
     QFETCH(int, index);
     QFETCH(QString, refuse);
-    QFETCH(int, error);
     QFETCH(QStringList, calls);
     QFETCH(bool, open);
     QFETCH(int, kind);
@@ -153,14 +114,10 @@ void TestSelectLink::onTheFakeDevice() {
         boxes.clear();
     }
     fake->ClearCalls();
-    if (!refuse.isEmpty() && error != 0)
-        fake->Fail(refuse.toStdString(), error, 1);
-    else if (!refuse.isEmpty())
+    if (!refuse.isEmpty())
         fake->Refuse(refuse.toStdString(), 1);
 
-    StandardErrorCapture errors;
     SelectLink(comm, index);
-    QCOMPARE(errors.Text(), ReasonLines(boxes.records()));
 
     QCOMPARE(LinkCalls(fake->Calls()).mid(0, calls.size()), calls);
     QCOMPARE(comm.IsOpen(), open);
@@ -174,62 +131,32 @@ void TestSelectLink::onTheFakeDevice() {
     }
 }
 
-// The system would not start the transmit worker: its reason is the second line.
-void TestSelectLink::workerStartRefused() {
-    TCommX comm(nullptr, std::make_unique<TFakeCommDevice>());
-    MessageBoxRecorder boxes;
-    StandardErrorCapture errors;
-    {
-        TThreadsRefused threads;
-        QVERIFY(threads.IsValid());
-        SelectLink(comm, 3);
-    }
-    const QString reason =
-        QString::fromLocal8Bit(std::system_error(EAGAIN, std::generic_category()).what());
-    QCOMPARE(boxes.count(), 1);
-    QCOMPARE(int(boxes.last().kind), 3);
-    QCOMPARE(boxes.last().text,
-             "COM3は使用できません\n送信用スレッドを生成できませんでした（std::thread: " + reason +
-                 "）");
-    QCOMPARE(errors.Text(), ReasonLines(boxes.records()));
-    QVERIFY(!comm.IsOpen());
-}
-
 void TestSelectLink::onThePseudoTerminal_data() {
     QTest::addColumn<QList<int>>("indexes");
-    QTest::addColumn<int>("parity"); // the component's parity before the selections
     QTest::addColumn<QStringList>("texts");
     QTest::addColumn<bool>("open");
     QTest::addColumn<QString>("reason"); // the last box's second line begins so
 
     const QString missing = "/dev/ttyUSB4 がありません。アダプタが接続されていない";
     QTest::newRow("COM3 twice opens twice")
-        << QList<int>{3, 3} << int(cpbNone) << QStringList{"COM3 設定完了", "COM3 設定完了"} << true
-        << "";
+        << QList<int>{3, 3} << QStringList{"COM3 設定完了", "COM3 設定完了"} << true << "";
     QTest::newRow("COM5 has no device")
-        << QList<int>{5} << int(cpbNone) << QStringList{"COM5は使用できません"} << false << missing;
+        << QList<int>{5} << QStringList{"COM5は使用できません"} << false << missing;
     QTest::newRow("no selection is port -1")
-        << QList<int>{-1} << int(cpbNone) << QStringList{"COM-1は使用できません"} << false << "";
+        << QList<int>{-1} << QStringList{"COM-1は使用できません"} << false << "";
     QTest::newRow("COM3 then no device keeps nothing open")
-        << QList<int>{3, 5} << int(cpbNone) << QStringList{"COM3 設定完了", "COM5は使用できません"}
-        << false << missing;
+        << QList<int>{3, 5} << QStringList{"COM3 設定完了", "COM5は使用できません"} << false
+        << missing;
     QTest::newRow("COM3 then PWT3")
-        << QList<int>{3, 0} << int(cpbNone)
-        << QStringList{"COM3 設定完了", "シリアルポートを閉じました"} << false << "";
+        << QList<int>{3, 0} << QStringList{"COM3 設定完了", "シリアルポートを閉じました"} << false
+        << "";
     // A second panel holds COM3.
     QTest::newRow("COM3 held by another")
-        << QList<int>{3} << int(cpbNone) << QStringList{"COM3は使用できません"} << false
-        << "/dev/pts/";
-    // A pseudo-terminal has no parity: the setting is refused while the port is opened.
-    QTest::newRow("COM3 with even parity")
-        << QList<int>{3} << int(cpbEven) << QStringList{"COM3は使用できません"} << false
-        << "通信パリティチェックの設定でエラーが発生しました（tcsetattr: " + SystemText(EINVAL) +
-               "）";
+        << QList<int>{3} << QStringList{"COM3は使用できません"} << false << "/dev/pts/";
 }
 
 void TestSelectLink::onThePseudoTerminal() {
     QFETCH(QList<int>, indexes);
-    QFETCH(int, parity);
     QFETCH(QStringList, texts);
     QFETCH(bool, open);
     QFETCH(QString, reason);
@@ -243,12 +170,9 @@ void TestSelectLink::onThePseudoTerminal() {
         other.Open();
     }
     TCommX comm(nullptr, std::make_unique<TTermiosCommDevice>(dir.path().toStdString()));
-    comm.SetParityBit(TCommParityBits(parity));
     MessageBoxRecorder boxes;
-    StandardErrorCapture errors;
     for (int index : indexes)
         SelectLink(comm, index);
-    QCOMPARE(errors.Text(), ReasonLines(boxes.records()));
     QStringList shown;
     for (const MessageBoxRequest& request : boxes.records())
         shown << request.text.section('\n', 0, 0);
@@ -259,6 +183,57 @@ void TestSelectLink::onThePseudoTerminal() {
     QCOMPARE(last.contains('\n'), !reason.isEmpty());
     if (!reason.isEmpty())
         QVERIFY2(last.section('\n', 1).startsWith(reason), qPrintable(last));
+}
+
+// What failed beneath the component's message is the box's second line and goes to
+// standard error: a call the fake fails with an error number, a setting a pseudo-terminal
+// refuses (it has no parity), a worker the system would not start.
+void TestSelectLink::reasonOnTheSecondLine_data() {
+    QTest::addColumn<QString>("refusal");
+    QTest::addColumn<QString>("reason");
+    const QString invalid = QString::fromLocal8Bit(std::strerror(EINVAL));
+    QTest::newRow("speed refused by the fake")
+        << "speed"
+        << "通信速度の設定でエラーが発生しました（SetCommState: " + invalid + "）";
+    QTest::newRow("even parity on a pseudo-terminal")
+        << "parity"
+        << "通信パリティチェックの設定でエラーが発生しました（tcsetattr: " + invalid + "）";
+    QTest::newRow("no thread can start")
+        << "threads"
+        << "送信用スレッドを生成できませんでした（std::thread: " +
+               QString::fromLocal8Bit(std::system_error(EAGAIN, std::generic_category()).what()) +
+               "）";
+}
+
+void TestSelectLink::reasonOnTheSecondLine() {
+    QFETCH(QString, refusal);
+    QFETCH(QString, reason);
+
+    TPtyPair pty(3);
+    QVERIFY(pty.IsValid());
+    auto fake = std::make_unique<TFakeCommDevice>();
+    if (refusal == "speed")
+        fake->Fail("SetCommState", EINVAL, 1);
+    std::unique_ptr<ICommDevice> device = std::move(fake);
+    if (refusal == "parity")
+        device = std::make_unique<TTermiosCommDevice>(pty.Folder().toStdString());
+    TCommX comm(nullptr, std::move(device));
+    if (refusal == "parity")
+        comm.SetParityBit(cpbEven);
+    MessageBoxRecorder boxes;
+    std::optional<TThreadsRefused> threads;
+    if (refusal == "threads") {
+        threads.emplace();
+        QVERIFY(threads->IsValid());
+    }
+    const QString errors = StandardError([&] { SelectLink(comm, 3); });
+    threads.reset();
+    const QString refused = "COM3は使用できません";
+    QCOMPARE(boxes.count(), 1);
+    QCOMPARE(int(boxes.last().kind), 3);
+    QCOMPARE(boxes.last().text, refused + '\n' + reason);
+    QCOMPARE(errors, refused + ' ' + reason + '\n');
+    QVERIFY(!comm.IsOpen());
 }
 
 QTEST_GUILESS_MAIN(TestSelectLink)

@@ -6,8 +6,6 @@
 #include <QString>
 #include <QStringList>
 
-#include <cerrno>
-#include <cstring>
 #include <functional>
 #include <memory>
 
@@ -32,20 +30,14 @@ inline QString RaisedMessage(const std::function<void()>& action) {
     return {};
 }
 
-// The message and the reason of the ECommError that action raises; both empty when it
-// raises nothing.
+// The message and the reason of the ECommError that action raises.
 inline QStringList RaisedError(const std::function<void()>& action) {
     try {
         action();
     } catch (const ECommError& error) {
         return {error.Message(), error.Reason()};
     }
-    return {QString(), QString()};
-}
-
-// "step: the system's text for error", as a reason names a failed call.
-inline QString SystemReason(const char* step, int error) {
-    return QString::fromUtf8(step) + ": " + QString::fromLocal8Bit(std::strerror(error));
+    return {};
 }
 
 inline QString Msg(const char* utf8) {

@@ -3,7 +3,6 @@
 // the line takes nothing, and what an open port leaves behind once closed.
 #include "FakePort.h"
 #include "PtyPair.h"
-#include "ResourceLimits.h"
 #include "TermiosCommDevice.h"
 
 #include <QDir>
@@ -12,8 +11,6 @@
 #include <QTimer>
 
 #include <atomic>
-#include <memory>
-#include <system_error>
 #include <thread>
 
 namespace {
@@ -85,8 +82,6 @@ private slots:
     void purgeTransWhileLineBlocked();
     void closeWhileBothWorkersBusy_data();
     void closeWhileBothWorkersBusy();
-    void systemRefusesTheOpen_data();
-    void systemRefusesTheOpen();
 };
 
 void TstCommXFaults::goneDuringFullQueueWrite_data() {
@@ -216,54 +211,6 @@ void TstCommXFaults::closeWhileBothWorkersBusy() {
     const Resources after;
     QCOMPARE(after.fds, before.fds);
     QCOMPARE(after.tasks, before.tasks);
-}
-
-void TstCommXFaults::systemRefusesTheOpen_data() {
-    QTest::addColumn<bool>("onPty");
-    QTest::addColumn<int>("freeDescriptors"); // 0: no limit, but no thread can start
-    QTest::addColumn<QString>("message");
-    QTest::addColumn<QString>("reason");
-    const QString noThread =
-        "std::thread: " +
-        QString::fromLocal8Bit(std::system_error(EAGAIN, std::generic_category()).what());
-    QTest::newRow("fake device, no thread")
-        << false << 0 << Msg("送信用スレッドを生成できませんでした") << noThread;
-    QTest::newRow("pseudo-terminal, no thread")
-        << true << 0 << Msg("送信用スレッドを生成できませんでした") << noThread;
-    // The port takes the last descriptor; its event wait has none left.
-    QTest::newRow("pseudo-terminal, no descriptor for the event wait")
-        << true << 1 << Msg("ポートをオープンできませんでした")
-        << SystemReason("epoll_create1", EMFILE);
-}
-
-// The component's message stays as it is; the system's reason goes with it, and the
-// failed Open leaves no descriptor or thread behind.
-void TstCommXFaults::systemRefusesTheOpen() {
-    QFETCH(bool, onPty);
-    QFETCH(int, freeDescriptors);
-    QFETCH(QString, message);
-    QFETCH(QString, reason);
-    Line line(onPty);
-    QVERIFY(line.Valid());
-    const Resources before;
-    {
-        std::unique_ptr<TDescriptorLimit> descriptors;
-        std::unique_ptr<TThreadsRefused> threads;
-        if (freeDescriptors > 0) {
-            descriptors = std::make_unique<TDescriptorLimit>(freeDescriptors);
-            QVERIFY(descriptors->IsValid());
-        } else {
-            threads = std::make_unique<TThreadsRefused>();
-            QVERIFY(threads->IsValid());
-        }
-        QCOMPARE(RaisedError([&] { line.comm->Open(); }), (QStringList{message, reason}));
-    }
-    QVERIFY(!line.comm->IsOpen());
-    const Resources after;
-    QCOMPARE(after.fds, before.fds);
-    QCOMPARE(after.tasks, before.tasks);
-    QCOMPARE(OpenMessage(*line.comm), QString());
-    line.comm->Close();
 }
 
 QTEST_GUILESS_MAIN(TstCommXFaults)

@@ -7,9 +7,6 @@
 #include <QElapsedTimer>
 #include <QTest>
 
-#include <cerrno>
-#include <cstring>
-#include <functional>
 #include <termios.h>
 #include <thread>
 
@@ -65,8 +62,6 @@ private slots:
     void receiveEvent_data();
     void receiveEvent();
     void secondComponentRefused();
-    void settingsThePtyRefuses_data();
-    void settingsThePtyRefuses();
     void purgeReceive();
     void hangUpDuringRead();
     void closeWithUnreadOutput();
@@ -229,82 +224,6 @@ void TstCommXPty::secondComponentRefused() {
     QVERIFY(first->IsOpen());
     first->Close();
     QCOMPARE(OpenMessage(*second), QString());
-}
-
-// What a step raises, as message and reason.
-using RaisingStep = std::function<QStringList(TCommX&)>;
-Q_DECLARE_METATYPE(RaisingStep)
-
-namespace {
-QStringList Raised(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const ECommError& error) {
-        return {error.Message(), error.Reason()};
-    }
-    return {};
-}
-} // namespace
-
-void TstCommXPty::settingsThePtyRefuses_data() {
-    QTest::addColumn<RaisingStep>("step");
-    QTest::addColumn<QStringList>("raised");
-    QTest::addColumn<bool>("open"); // after the step
-    const QString invalid = "tcsetattr: " + QString::fromLocal8Bit(std::strerror(EINVAL));
-
-    // A pseudo-terminal has 8 data bits and no parity: a change of those alone is refused.
-    QTest::newRow("even parity at the open")
-        << RaisingStep([](TCommX& c) {
-               c.SetParityBit(cpbEven);
-               return Raised([&] { c.Open(); });
-           })
-        << QStringList{QString::fromUtf8("通信パリティチェックの設定でエラーが発生しました"),
-                       invalid}
-        << false;
-    QTest::newRow("7 data bits at the open") << RaisingStep([](TCommX& c) {
-        c.SetCharSize(7);
-        return Raised([&] { c.Open(); });
-    }) << QStringList{QString::fromUtf8("通信ビット数の設定でエラーが発生しました"), invalid}
-                                             << false;
-    // The kept record still asks for parity: the new rate is taken, the parity is not.
-    QTest::newRow("a new rate after parity was refused")
-        << RaisingStep([](TCommX& c) {
-               c.Open();
-               Raised([&] { c.SetParityBit(cpbEven); });
-               return Raised([&] { c.SetBitRate(19200); });
-           })
-        << QStringList{QString::fromUtf8("通信速度の設定でエラーが発生しました"),
-                       QString::fromUtf8("tcsetattr: 読み戻すと PARENB が設定と違います")}
-        << true;
-    QTest::newRow("a rate termios has no speed for")
-        << RaisingStep([](TCommX& c) {
-               c.Open();
-               return Raised([&] { c.SetBitRate(12345); });
-           })
-        << QStringList{QString::fromUtf8("通信速度の設定でエラーが発生しました"),
-                       QString::fromUtf8("SetCommState: 12345 bps は termios で設定できません")}
-        << true;
-    QTest::newRow("DTR/DSR flow control")
-        << RaisingStep([](TCommX& c) {
-               c.Open();
-               return Raised([&] { c.SetFlowCtrl(cfcDtrDsr); });
-           })
-        << QStringList{QString::fromUtf8("通信フロー制御の設定で失敗しました"),
-                       QString::fromUtf8("SetCommState: DTR/DSR フロー制御は termios にありません")}
-        << true;
-}
-
-void TstCommXPty::settingsThePtyRefuses() {
-    QFETCH(RaisingStep, step);
-    QFETCH(QStringList, raised);
-    QFETCH(bool, open);
-    TPtyPair pty(5);
-    QVERIFY(pty.IsValid());
-    auto comm = MakeComm(pty);
-    comm->SetFlowCtrl(cfcNone);
-    QCOMPARE(step(*comm), raised);
-    QCOMPARE(comm->IsOpen(), open);
-    comm->Close();
 }
 
 void TstCommXPty::purgeReceive() {

@@ -3,8 +3,6 @@
 #include <QTest>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <future>
 
 Q_DECLARE_METATYPE(CommIoStatus)
@@ -38,8 +36,6 @@ private slots:
     void repliesToWrites();
     void refusesChosenCalls_data();
     void refusesChosenCalls();
-    void failsWithErrorNumber_data();
-    void failsWithErrorNumber();
     void vanishes();
     void heldWrite_data();
     void heldWrite();
@@ -85,44 +81,6 @@ void TstFakeCommDevice::refusesChosenCalls() {
     QCOMPARE(actual, results);
     QCOMPARE(device.StatesWritten().size(), std::size_t(3));
     QVERIFY(device.SetupComm(1, 1)); // other calls are not affected
-}
-
-void TstFakeCommDevice::failsWithErrorNumber_data() {
-    QTest::addColumn<int>("error"); // 0: Refuse, which names no failure
-    QTest::addColumn<QString>("step");
-    QTest::newRow("settings refused with EINVAL") << EINVAL << "SetCommState";
-    QTest::newRow("queue sizes refused with ENOMEM") << ENOMEM << "SetupComm";
-    QTest::newRow("refused without a failure") << 0 << "";
-}
-
-void TstFakeCommDevice::failsWithErrorNumber() {
-    QFETCH(int, error);
-    QFETCH(QString, step);
-    TFakeCommDevice device;
-    QVERIFY(device.Open(2));
-    const std::string call = step.isEmpty() ? "SetCommState" : step.toStdString();
-    if (error != 0)
-        device.Fail(call, error, 2);
-    else
-        device.Refuse(call, 2);
-    DCB dcb;
-    const auto callOnce = [&] {
-        return call == "SetupComm" ? device.SetupComm(16, 16) : device.SetCommState(dcb);
-    };
-    QVERIFY(callOnce());
-    QCOMPARE(QString::fromStdString(device.LastFailure().step), QString());
-    QVERIFY(!callOnce());
-    const TCommFailure failure = device.LastFailure();
-    QCOMPARE(QString::fromStdString(failure.step), step);
-    QCOMPARE(failure.error, error);
-    QCOMPARE(QString::fromStdString(failure.text),
-             error ? QString::fromLocal8Bit(std::strerror(error)) : QString());
-    // A later call that succeeds leaves the failure; the next Open forgets it.
-    QVERIFY(callOnce());
-    QCOMPARE(device.LastFailure().error, error);
-    device.Close();
-    QVERIFY(device.Open(2));
-    QCOMPARE(QString::fromStdString(device.LastFailure().step), QString());
 }
 
 void TstFakeCommDevice::vanishes() {
