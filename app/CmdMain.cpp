@@ -350,11 +350,13 @@ bool TCmdMain::SaveLayout(const QString& fileName) {
     return false;
 }
 
-bool TCmdMain::LoadLayout(const QString& fileName) {
+bool TCmdMain::LoadLayout(const QString& fileName, bool asLayout) {
     TFileResult result;
-    const std::optional<PanelLayout> layout = ::LoadLayout(fileName, ScreenSize(), &result);
+    const std::optional<PanelLayout> layout = asLayout
+                                                  ? ::OpenLayout(fileName, ScreenSize(), &result)
+                                                  : ::LoadLayout(fileName, ScreenSize(), &result);
     if (!layout) {
-        // The place cannot be written: nothing was read, the panel stays.
+        // The place cannot be written, or the file is no layout: the panel stays.
         ReportFileFailure(result);
         return false;
     }
@@ -507,7 +509,7 @@ void TCmdMain::OpenBtnClick() {
     if (!OpenDialog->Execute(this))
         return;
     // The picture on screen stays until it is chosen again or the program restarts.
-    if (!LoadLayout(OpenDialog->FileName()))
+    if (!LoadLayout(OpenDialog->FileName(), true))
         return;
     // The selected button may not be in the new layout, or be another button by that name.
     SelectedButtonName.clear();

@@ -124,7 +124,8 @@ public:
 
     // Storage, mapped to and from the widgets. False when the place could not be written.
     bool SaveLayout(const QString& fileName);
-    bool LoadLayout(const QString& fileName);
+    // asLayout: a file the user chose to open, refused when it has no [Form] section.
+    bool LoadLayout(const QString& fileName, bool asLayout = false);
     PanelLayout DescribePanel() const;
 
     // The link to the robot: the serial component, the motion editor, every press.

@@ -2,6 +2,8 @@
 
 #include "MessageBox.h"
 
+#include <QDir>
+
 #include <cstdio>
 
 QString CannotSaveMessage() {
@@ -11,6 +13,13 @@ QString CannotSaveMessage() {
 void ReportFileFailure(const TFileResult& result) {
     if (result.ok())
         return;
+    if (result.step == TFileResult::NotALayout) {
+        ShowMessageBox(MessageKindError, MessageButtonsOk, 0,
+                       QStringLiteral("%1\nレイアウトファイルではありません")
+                           .arg(QDir::toNativeSeparators(result.path)),
+                       0);
+        return;
+    }
     const QString reason = result.Explain();
     QString text = CannotSaveMessage();
     if (!reason.isEmpty()) {

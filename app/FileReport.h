@@ -9,5 +9,6 @@ QString CannotSaveMessage();
 
 // Shows the error box for a failed file operation: the fixed text, and on a second line
 // what the system said when one of its calls failed; that line goes to standard error
-// too. Does nothing for a result that is done.
+// too. A file that is no layout gets its own box with its name. Does nothing for a
+// result that is done.
 void ReportFileFailure(const TFileResult& result);

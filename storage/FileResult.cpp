@@ -24,6 +24,7 @@ QString StepText(TFileResult::Step step) {
         return QStringLiteral("%1 を置き換えられません");
     case TFileResult::Done:
     case TFileResult::PlaceRefused:
+    case TFileResult::NotALayout:
         break;
     }
     return {};

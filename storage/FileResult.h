@@ -13,7 +13,8 @@ struct TFileResult {
         Read,
         Write,
         Sync,
-        Replace, // the temporary file renamed over the old one
+        Replace,    // the temporary file renamed over the old one
+        NotALayout, // read, but without a [Form] section: a picture, a text file
     };
 
     Step step = Done;
@@ -29,6 +30,7 @@ struct TFileResult {
     static TFileResult Failed(Step step, const QString& path, int error, const QString& text);
 
     // One line for the user: what failed, on which file, and the system's words. Empty
-    // when done, or when the place was refused by the write test alone.
+    // when done, when the place was refused by the write test alone, or for a file that
+    // is no layout.
     QString Explain() const;
 };

@@ -117,6 +117,21 @@ std::optional<PanelLayout> LoadLayout(const QString& fileName, QSize screenSize,
     return LayoutFromDocument(*doc, screenSize);
 }
 
+std::optional<PanelLayout> OpenLayout(const QString& fileName, QSize screenSize,
+                                      TFileResult* result) {
+    TFileResult outcome;
+    std::optional<PanelLayout> layout;
+    if (const std::optional<IniDocument> doc = OpenIniDocument(fileName, &outcome)) {
+        if (doc->findSection(FormSection) >= 0)
+            layout = LayoutFromDocument(*doc, screenSize);
+        else
+            outcome = TFileResult::Failed(TFileResult::NotALayout, fileName, 0, QString());
+    }
+    if (result)
+        *result = outcome;
+    return layout;
+}
+
 std::optional<int> LoadPortChoice(const QString& fileName, TFileResult* result) {
     const std::optional<IniDocument> doc = OpenIniDocument(fileName, result);
     if (!doc)

@@ -82,6 +82,12 @@ bool SaveLayout(const QString& fileName, const PanelLayout& layout, TFileResult*
 std::optional<PanelLayout> LoadLayout(const QString& fileName, QSize screenSize,
                                       TFileResult* result = nullptr);
 
+// Reads a layout the user chose to open, as LoadLayout does; but a file without a
+// [Form] section (a picture, a text file) is no layout: nullopt, with the step
+// NotALayout in `result`. Only files with that section load, however incomplete.
+std::optional<PanelLayout> OpenLayout(const QString& fileName, QSize screenSize,
+                                      TFileResult* result = nullptr);
+
 // The same conversions on a document in memory, for callers that hold the bytes.
 // WriteLayoutDocument replaces the document's whole content.
 PanelLayout LayoutFromDocument(const IniDocument& doc, QSize screenSize);

@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 
 QString SettingsFilePath(const QString& folder) {
     const QString place = folder.isEmpty() ? QCoreApplication::applicationDirPath() : folder;
@@ -17,7 +18,13 @@ QString UserSettingsFolder() {
     return QDir(base).filePath(QStringLiteral("tapdeck"));
 }
 
+bool IsInstalledProgramFolder(const QString& programFolder) {
+    return QFileInfo(QDir(programFolder).filePath(QStringLiteral(TAPDECK_INSTALLED_MARK))).isFile();
+}
+
 QString SettingsFolderOf(const QString& programFolder) {
+    if (IsInstalledProgramFolder(programFolder))
+        return UserSettingsFolder();
     // A settings file made read-only beside a copy of the program stays where it is
     // (and is refused as before), rather than being silently replaced by another one.
     if (IsFolderWritable(programFolder) || IsIniPlaceWritable(SettingsFilePath(programFolder)))

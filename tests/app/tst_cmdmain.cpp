@@ -92,6 +92,8 @@ private slots:
     void cancelledDialogsChangeNothing();
     void openReplacesAllButThePictureOnScreen();
     void openOfAnUnwritableLayoutKeepsThePanel();
+    void openOfAFileWithoutForm_data();
+    void openOfAFileWithoutForm();
     void doubleClickOnEmptyPanelTogglesEditMode();
     void menuEditCheckShowsAndHidesTheEditor();
     void hidingTheEditorSwitchesEditModeOff();
@@ -395,6 +397,45 @@ void TestCmdMain::openOfAnUnwritableLayoutKeepsThePanel() {
     QCOMPARE(panel.Caption(), QString("Orvix Tapdeck3"));
     QCOMPARE(CommandButtonNames(panel), (QStringList{"CB_2", "CB_1"}));
     QCOMPARE(panel.ButtonCounter, 2);
+}
+
+void TestCmdMain::openOfAFileWithoutForm_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("content"); // empty: the picture fixture
+    QTest::addColumn<bool>("isLayout");
+    QTest::newRow("picture") << "photo.bmp" << QByteArray() << false;
+    QTest::newRow("text file") << "notes.txt" << QByteArray("Caption=x\r\n[Notes]\r\n") << false;
+    QTest::newRow("empty file") << "empty.vmd" << QByteArray("\r\n") << false;
+    // However incomplete, a [Form] section makes it a layout.
+    QTest::newRow("only [Form]") << "bare.vmd" << QByteArray("[form]\r\n") << true;
+}
+
+// A file that is no layout is not opened: the panel, and so the settings file written
+// at the close, keep the user's buttons.
+void TestCmdMain::openOfAFileWithoutForm() {
+    QFETCH(QString, name);
+    QFETCH(QByteArray, content);
+    QFETCH(bool, isLayout);
+    QVERIFY(QFile::copy(TAPDECK_TEST_DATA "/app/worked_example.ini", SettingsPath()));
+    const QString path = m_dir->filePath(name);
+    if (content.isEmpty())
+        QVERIFY(QFile::copy(TAPDECK_TEST_DATA "/storage/picture.bmp", path));
+    else
+        WriteAll(path, content);
+    const QByteArray before = ReadAll(path);
+    TCmdMain panel(m_dir->path());
+    m_dialogs->Choose(path, 1);
+    panel.OpenBtnClick();
+    QCOMPARE(ReadAll(path), before);
+    if (isLayout) {
+        QCOMPARE(m_boxes->count(), 0);
+        QVERIFY(CommandButtonNames(panel).isEmpty());
+        return;
+    }
+    QCOMPARE(m_boxes->count(), 1);
+    QCOMPARE(m_boxes->last().kind, (unsigned char)3);
+    QCOMPARE(m_boxes->last().text, path + QStringLiteral("\nレイアウトファイルではありません"));
+    QCOMPARE(CommandButtonNames(panel), (QStringList{"CB_2", "CB_1"}));
 }
 
 void TestCmdMain::doubleClickOnEmptyPanelTogglesEditMode() {

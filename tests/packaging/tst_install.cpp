@@ -64,6 +64,7 @@ private slots:
     void initTestCase();
     void desktopEntryIsValid();
     void settingsInUserFolderFromReadOnlyPrefix();
+    void settingsInUserFolderFromWritablePrefix();
     void debianPackage_data();
     void debianPackage();
     void cleanupTestCase();
@@ -128,6 +129,21 @@ void TestInstall::settingsInUserFolderFromReadOnlyPrefix() {
              "WM_CLASS = \"tapdeck\", \"" + windowClass + '"');
     QVERIFY(panel.Terminate());
     QVERIFY(ReadAll(panel.SettingsPath()).contains("Comm=3\r\n"));
+    QVERIFY(!QFile::exists(Installed("bin/Vodazevivuzo3.ini")));
+}
+
+// Run by root, the installed panel may write its own folder; it still keeps nothing there.
+void TestInstall::settingsInUserFolderFromWritablePrefix() {
+    QTemporaryDir config;
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
+    SetWritable(m_prefix, true);
+    Panel panel(config.filePath("tapdeck"));
+    panel.RunInstalled(Installed("bin/tapdeck"));
+    QVERIFY(panel.Start(QByteArray()));
+    QVERIFY(panel.AcknowledgeBox(QStringLiteral("情報")));
+    QVERIFY(panel.Terminate());
+    SetWritable(m_prefix, false);
+    QVERIFY(ReadAll(panel.SettingsPath()).startsWith("[Form]"));
     QVERIFY(!QFile::exists(Installed("bin/Vodazevivuzo3.ini")));
 }
 

@@ -21,20 +21,30 @@ void TestSettingsFolder::programFolderOrUserFolder_data() {
     QTest::addColumn<bool>("folderWritable");
     QTest::addColumn<QString>("settingsFile"); // "", "writable" or "read-only"
     QTest::addColumn<bool>("besideProgram");
-    QTest::newRow("writable folder, no file") << true << "" << true;
-    QTest::newRow("writable folder, read-only file") << true << "read-only" << true;
-    QTest::newRow("read-only folder, writable file") << false << "writable" << true;
-    QTest::newRow("read-only folder, no file") << false << "" << false;
-    QTest::newRow("read-only folder, read-only file") << false << "read-only" << false;
+    QTest::addColumn<bool>("installed"); // the install's desktop entry where it puts it
+    QTest::newRow("writable folder, no file") << true << "" << true << false;
+    QTest::newRow("writable folder, read-only file") << true << "read-only" << true << false;
+    QTest::newRow("read-only folder, writable file") << false << "writable" << true << false;
+    QTest::newRow("read-only folder, no file") << false << "" << false << false;
+    QTest::newRow("read-only folder, read-only file") << false << "read-only" << false << false;
+    // As root runs it: its folder and an old settings file there can be written.
+    QTest::newRow("installed, writable folder and file") << true << "writable" << false << true;
 }
 
 void TestSettingsFolder::programFolderOrUserFolder() {
     QFETCH(bool, folderWritable);
     QFETCH(QString, settingsFile);
     QFETCH(bool, besideProgram);
-    QTemporaryDir program;
+    QFETCH(bool, installed);
+    QTemporaryDir prefix;
     QTemporaryDir config;
-    QVERIFY(program.isValid() && config.isValid());
+    QVERIFY(prefix.isValid() && config.isValid());
+    QVERIFY(QDir(prefix.path()).mkpath("bin") && QDir(prefix.path()).mkpath("share/applications"));
+    const QDir program(prefix.filePath("bin"));
+    if (installed) {
+        QFile entry(prefix.filePath("share/applications/tapdeck.desktop"));
+        QVERIFY(entry.open(QIODevice::WriteOnly));
+    }
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
     const QString settings = SettingsFilePath(program.path());
     if (!settingsFile.isEmpty()) {
