@@ -87,6 +87,7 @@ void TBtnPrm::CreateComponents() {
     PlaceRow(Label6, "Label6", QStringLiteral("色"), ColorCombo, "ColorCombo", 100);
     MotionCombo = new TCloseUpComboBox(this);
     MotionCombo->setItemDelegate(new TItemHeightDelegate(ListItemHeight, MotionCombo));
+    MotionCombo->setMaxVisibleItems(VisibleListItems);
     PlaceRow(MotionLabel, "MotionLabel", QStringLiteral("再生番号"), MotionCombo, "MotionCombo",
              120);
     ShortEdit = new TUnselectedEdit(this);

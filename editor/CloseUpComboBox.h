@@ -3,11 +3,12 @@
 #include <QComboBox>
 
 // A drop-down list that reports every close of its list, also when the entry already
-// selected is chosen again (which QComboBox itself does not report as a change).
+// selected is chosen again (which QComboBox itself does not report as a change). Its list
+// drops below the field and shows at most maxVisibleItems entries in every style.
 class TCloseUpComboBox : public QComboBox {
     Q_OBJECT
 public:
-    using QComboBox::QComboBox;
+    explicit TCloseUpComboBox(QWidget* parent = nullptr);
 
     void showPopup() override;
     void hidePopup() override;

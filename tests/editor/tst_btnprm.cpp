@@ -143,6 +143,8 @@ private slots:
     void colourAppliesOnlyWhenTheListCloses();
     void playNumber_data();
     void playNumber();
+    void listsShowTwentyEntriesAtATime_data();
+    void listsShowTwentyEntriesAtATime();
     void nameFollowsEveryKeystroke_data();
     void nameFollowsEveryKeystroke();
     void pictureField_data();
@@ -627,6 +629,33 @@ void TestBtnPrm::playNumber() {
         fixture.button->SetTag(-5);
     EditorFixture::ChooseEntry(fixture.editor->MotionCombo, entry);
     QCOMPARE(fixture.button->Tag(), tag);
+}
+
+// A dropped list shows at most 20 entries and scrolls the rest, so that the play numbers'
+// last scenarios stay on the screen.
+void TestBtnPrm::listsShowTwentyEntriesAtATime_data() {
+    QTest::addColumn<QString>("list");
+    QTest::newRow("colour") << "ColorCombo";
+    QTest::newRow("play number") << "MotionCombo";
+    QTest::newRow("port") << "CommPort";
+}
+
+void TestBtnPrm::listsShowTwentyEntriesAtATime() {
+    QFETCH(QString, list);
+    EditorFixture fixture;
+    QVERIFY(fixture.Show());
+    auto* combo = fixture.editor->findChild<QComboBox*>(list);
+    QVERIFY(combo);
+    QCOMPARE(combo->maxVisibleItems(), 20);
+    combo->showPopup();
+    QAbstractItemView* view = combo->view();
+    QVERIFY(QTest::qWaitForWindowExposed(view->window()));
+    const int rows = qMin(combo->count(), 20);
+    const int rowHeight = view->sizeHintForRow(0);
+    const int shown = view->viewport()->height();
+    combo->hidePopup();
+    QVERIFY2(shown >= rows * rowHeight && shown < (rows + 1) * rowHeight,
+             qPrintable(QStringLiteral("%1 px for rows of %2 px").arg(shown).arg(rowHeight)));
 }
 
 void TestBtnPrm::nameFollowsEveryKeystroke_data() {
