@@ -1,7 +1,7 @@
 # The two commands: `make run` builds and starts the panel, `make test` builds and
 # runs every test (plain, AddressSanitizer+UBSan, ThreadSanitizer for the serial line).
 PACKAGES := cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev \
-            libjpeg-dev libx11-dev libxcb1-dev qt6-translations-l10n xvfb xauth xdotool x11-utils x11-xkb-utils fonts-ipafont-gothic \
+            libjpeg-dev libx11-dev libxcb1-dev qt6-translations-l10n xvfb xauth xdotool x11-utils x11-xkb-utils openbox wmctrl fonts-ipafont-gothic \
             weston xwayland qt6-wayland desktop-file-utils dpkg-dev libsdl2-dev
 # Only the fuzz targets need clang and its libFuzzer runtime.
 FUZZ_PACKAGES := clang libclang-rt-14-dev

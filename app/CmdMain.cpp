@@ -5,6 +5,7 @@
 #include "CommX.h"
 #include "FileDialog.h"
 #include "FileReport.h"
+#include "FrameExtents.h"
 #include "LayoutFileName.h"
 #include "MessageBox.h"
 #include "PanelLayout.h"
@@ -40,6 +41,8 @@ constexpr int DesignWidth = 320;
 constexpr int DesignHeight = 240;
 constexpr int NewButtonWidth = 80;
 constexpr int NewButtonHeight = 30;
+// How long the start waits for the window manager to tell the frame it will draw.
+constexpr int FrameRequestTimeoutMs = 1000;
 
 QSize ScreenSize() {
     const QScreen* screen = QGuiApplication::primaryScreen();
@@ -81,6 +84,11 @@ TCmdMain::TCmdMain(const QString& settingsFolder, QWidget* parent,
     // With the native window in place, a frame the platform knows in advance is counted
     // in the outer size from the start.
     create();
+    // Under a window manager that reports its frames, the stored outer geometry waits for
+    // the frame before it is given to the window.
+    m_frame = new TFrameExtents(this);
+    m_framePending = m_frame->Reported();
+    connect(m_frame, &TFrameExtents::Changed, this, [this] { AdoptFrameMargins(); });
     SetWidth(DesignWidth);
     SetHeight(DesignHeight);
     CreateComponents(std::move(device));
@@ -90,6 +98,10 @@ TCmdMain::TCmdMain(const QString& settingsFolder, QWidget* parent,
     SetMessageBoxOwner(this);
     SetMessageBoxTitleWriter(SetExactWindowTitle);
     FormCreate();
+    // Asked for before mapping, the frame is known when the window first appears, which
+    // then stands where it was left without moving; else it is adopted once it is framed.
+    if (m_framePending && m_frame->Request(FrameRequestTimeoutMs))
+        AdoptFrameMargins();
     show();
 }
 
@@ -240,57 +252,84 @@ void TCmdMain::SetWindowSystem(std::unique_ptr<IWindowSystem> windows) {
 }
 
 int TCmdMain::Left() const {
-    return frameGeometry().x();
+    return CurrentOuterGeometry().left;
 }
 int TCmdMain::Top() const {
-    return frameGeometry().y();
+    return CurrentOuterGeometry().top;
 }
 int TCmdMain::Width() const {
-    return frameGeometry().width();
+    return CurrentOuterGeometry().width;
 }
 int TCmdMain::Height() const {
-    return frameGeometry().height();
+    return CurrentOuterGeometry().height;
 }
 
-// move() places the outer frame; resize() sizes the client area, so the frame's
-// share is taken off the outer size.
 void TCmdMain::SetLeft(int left) {
-    move(WidgetPosition(left), y());
+    OuterGeometry outer = CurrentOuterGeometry();
+    outer.left = WidgetPosition(left);
+    SetOuterGeometry(outer);
 }
 void TCmdMain::SetTop(int top) {
-    move(x(), WidgetPosition(top));
+    OuterGeometry outer = CurrentOuterGeometry();
+    outer.top = WidgetPosition(top);
+    SetOuterGeometry(outer);
 }
-
 void TCmdMain::SetWidth(int width) {
-    m_outerSize.setWidth(width);
-    resize(ClientExtent(width, FrameExtra().width()), height());
+    OuterGeometry outer = CurrentOuterGeometry();
+    outer.width = width;
+    SetOuterGeometry(outer);
 }
-
 void TCmdMain::SetHeight(int height) {
-    m_outerSize.setHeight(height);
-    resize(width(), ClientExtent(height, FrameExtra().height()));
+    OuterGeometry outer = CurrentOuterGeometry();
+    outer.height = height;
+    SetOuterGeometry(outer);
 }
 
-QSize TCmdMain::FrameExtra() const {
-    QMargins margins;
-    if (const QWindow* window = windowHandle())
-        margins = window->frameMargins();
-    return QSize(margins.left() + margins.right(), margins.top() + margins.bottom());
+TCmdMain::OuterGeometry TCmdMain::CurrentOuterGeometry() const {
+    if (m_framePending)
+        return m_wanted;
+    const QMargins frame = FrameMargins();
+    const QRect client = geometry();
+    return {client.x() - frame.left(), client.y() - frame.top(),
+            client.width() + frame.left() + frame.right(),
+            client.height() + frame.top() + frame.bottom()};
 }
 
-// The window manager adds its frame only after the window is shown; the outer size
-// asked for before then is restored once the frame is known.
+// The client geometry is set, never a frame position: what Qt takes a move for depends on
+// what it knows of the frame at that moment.
+void TCmdMain::SetOuterGeometry(const OuterGeometry& outer) {
+    m_wanted = outer;
+    // Until the frame is known the client stands for the whole window.
+    const QMargins frame = m_framePending ? QMargins() : FrameMargins();
+    const QRect client(outer.left + frame.left(), outer.top + frame.top(),
+                       ClientExtent(outer.width, frame.left() + frame.right()),
+                       ClientExtent(outer.height, frame.top() + frame.bottom()));
+    // A size alone is no move.
+    if (client.topLeft() == geometry().topLeft())
+        resize(client.size());
+    else
+        setGeometry(client);
+    // The reads give what the window got.
+    if (m_framePending)
+        m_wanted = {outer.left, outer.top, width(), height()};
+}
+
+QMargins TCmdMain::FrameMargins() const {
+    if (m_frame && m_frame->Reported())
+        return m_frame->Current().value_or(QMargins());
+    const QWindow* window = windowHandle();
+    return window ? window->frameMargins() : QMargins();
+}
+
+// Once, when the window manager first tells its frame: the outer geometry asked for so far
+// becomes the client's. Later frames and sizes are the manager's or the user's, and stay.
 void TCmdMain::AdoptFrameMargins() {
-    if (m_frameKnown || !isVisible())
+    if (!m_framePending || !m_frame->Current())
         return;
-    const QSize frame = FrameExtra();
-    if (frame == QSize(0, 0))
+    m_framePending = false;
+    if (windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen))
         return;
-    m_frameKnown = true;
-    const QSize client(ClientExtent(m_outerSize.width(), frame.width()),
-                       ClientExtent(m_outerSize.height(), frame.height()));
-    if (size() != client)
-        resize(client);
+    SetOuterGeometry(m_wanted);
 }
 
 QRect TCmdMain::PanelBounds() const {
@@ -427,7 +466,6 @@ void TCmdMain::FormPaint(QPainter& canvas) {
 }
 
 void TCmdMain::FormResize() {
-    AdoptFrameMargins();
     if (!EditMode() || !SelectedButtonName.isEmpty() || !m_editor)
         return;
     m_editor->WidthEdit->setText(QString::number(Width()));
@@ -435,7 +473,6 @@ void TCmdMain::FormResize() {
 }
 
 void TCmdMain::WMMove() {
-    AdoptFrameMargins();
     if (!EditMode() || !SelectedButtonName.isEmpty() || !m_editor)
         return;
     m_editor->TopEdit->setText(QString::number(Top()));
@@ -555,7 +592,7 @@ bool TCmdMain::event(QEvent* event) {
         // the pointer on the frame.
         const QPoint pointer = QCursor::pos();
         const QRect client(mapToGlobal(QPoint(0, 0)), size());
-        if (frameGeometry().contains(pointer) && !client.contains(pointer))
+        if (PanelBounds().contains(pointer) && !client.contains(pointer))
             WMNCLButtonDown();
         break;
     }

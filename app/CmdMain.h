@@ -10,6 +10,7 @@
 
 #include <QImage>
 #include <QList>
+#include <QMargins>
 #include <QPoint>
 #include <QPointer>
 #include <QString>
@@ -19,6 +20,7 @@
 #include <memory>
 
 class QAction;
+class TFrameExtents;
 class QMenu;
 class TColorBtn;
 class TShortcutFilter;
@@ -182,8 +184,17 @@ private:
     int PlayNumberOf(QObject* button) const;
     void PressMatching(const std::function<bool(const TColorBtn&)>& matches);
     void SetButtonGeometry(TColorBtn& button, const QRect& geometry);
+    // The outer geometry on the screen, as stored: the window manager's frame included.
+    struct OuterGeometry {
+        int left = 0;
+        int top = 0;
+        int width = 0;
+        int height = 0;
+    };
+    void SetOuterGeometry(const OuterGeometry& outer);
+    OuterGeometry CurrentOuterGeometry() const;
     void AdoptFrameMargins();
-    QSize FrameExtra() const;
+    QMargins FrameMargins() const;
 
     QString m_settingsFolder;
     TColor m_color;
@@ -193,6 +204,9 @@ private:
     std::unique_ptr<TPadInput> m_pads;
     QPointer<TBtnPrm> m_editor;
     QList<QPointer<QObject>> m_components;
-    QSize m_outerSize; // wanted outer size, kept until the window manager's frame is known
-    bool m_frameKnown = false;
+    TFrameExtents* m_frame = nullptr;
+    // The outer geometry asked for while the window manager's frame is not known yet; it
+    // is what the geometry reads give until then.
+    OuterGeometry m_wanted;
+    bool m_framePending = false;
 };
