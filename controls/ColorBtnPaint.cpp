@@ -123,13 +123,19 @@ void drawFocusRect(QImage& image, const QRect& r, QPoint origin, qreal dpr) {
     }
 }
 
-void drawOutcomeFrame(QPainter& p, const QRect& client, TButtonStyle style, const QColor& color) {
-    const int inset = OutcomeFrameInset(style);
+void drawOutcomeFrame(QPainter& p, const QRect& client, TButtonStyle style, const QColor& color,
+                      const QColor& separator) {
+    const int inset = OutcomeFrameInset(style) - OutcomeSeparatorWidth;
     QRect r = client.adjusted(inset, inset, -inset, -inset);
-    for (int i = 0; i < OutcomeFrameWidth && r.width() > 0 && r.height() > 0; ++i) {
-        drawOutline(p, r, color);
-        r.adjust(1, 1, -1, -1);
-    }
+    auto ring = [&](int width, const QColor& lineColor) {
+        for (int i = 0; i < width && r.width() > 0 && r.height() > 0; ++i) {
+            drawOutline(p, r, lineColor);
+            r.adjust(1, 1, -1, -1);
+        }
+    };
+    ring(OutcomeSeparatorWidth, separator);
+    ring(OutcomeFrameWidth, color);
+    ring(OutcomeSeparatorWidth, separator);
 }
 
 } // namespace
@@ -188,11 +194,13 @@ QImage PaintColorBtn(const ColorBtnLook& look, qreal devicePixelRatio, const QRe
     p.translate(-part.topLeft());
     p.setFont(look.font);
 
-    p.fillRect(QRectF(part.topLeft(), image.deviceIndependentSize()),
-               ResolveColor(look.enabled ? look.color : clBtnFace));
-    // Under the caption, the edge and the focus line, so that it hides none of them.
+    const TColor face = look.enabled ? look.color : clBtnFace;
+    p.fillRect(QRectF(part.topLeft(), image.deviceIndependentSize()), ResolveColor(face));
+    // Under the caption, the edge and the focus line, so that it hides none of them. The
+    // lines are the face's own contrast colour, not the font's, which an owner may choose.
     if (look.outcomeFrame)
-        drawOutcomeFrame(p, client, look.style, ResolveColor(*look.outcomeFrame));
+        drawOutcomeFrame(p, client, look.style, ResolveColor(*look.outcomeFrame),
+                         ResolveColor(ContrastTextColor(face)));
 
     const QString text = displayText(look.text);
     const int flags = textFlags(look.alignH);

@@ -66,11 +66,14 @@ struct ColorBtnLook {
 inline constexpr TColor AcknowledgedFrame = 0x00C000; // green
 inline constexpr TColor FailedFrame = 0x0000E0;       // red
 
-// How wide the outcome frame is, and how far in from the button's side it starts: just
-// inside the edge the style draws (two pixels and the active outline for the standard one).
-inline constexpr int OutcomeFrameWidth = 3;
+// The outcome frame lies between two lines in the face's contrast colour, so that it
+// shows on a face of its own colour too. How wide its colour is, how wide each line, and
+// how far in from the button's side its colour starts: inside the edge the style draws
+// (two pixels and the active outline for the standard one) and the outer line.
+inline constexpr int OutcomeFrameWidth = 2;
+inline constexpr int OutcomeSeparatorWidth = 1;
 constexpr int OutcomeFrameInset(TButtonStyle style) {
-    return style == bsStd ? 3 : 1;
+    return (style == bsStd ? 3 : 1) + OutcomeSeparatorWidth;
 }
 
 // The caption text: `caption` when set, else the lines joined with CR LF.

@@ -7,6 +7,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QVBoxLayout>
+#include <cmath>
 
 namespace {
 
@@ -119,6 +120,45 @@ QList<QPoint> inkOf(const QImage& image, const QColor& face) {
     return ink;
 }
 
+// Neighbouring pixels of the outcome frame this far apart in RGB (of 441) tell apart at a
+// glance; the frame colours come closer than that to faces of their own hue.
+constexpr double kClearlyApart = 128;
+
+double distance(const QColor& a, const QColor& b) {
+    return std::hypot(a.red() - b.red(), a.green() - b.green(), a.blue() - b.blue());
+}
+
+// `line` runs from a side of the button to its middle. From the first run of the frame's
+// colour, outward and inward up to the face, every change of colour must be a clear one;
+// an empty text when it is.
+QString frameStandsOut(const QList<QColor>& line, const QColor& frame, const QColor& face) {
+    const qsizetype first = line.indexOf(frame);
+    if (first < 0)
+        return QStringLiteral("no pixel of the frame's colour");
+    qsizetype last = first;
+    while (last + 1 < line.size() && line.at(last + 1) == frame)
+        ++last;
+    auto apart = [&](qsizetype from, qsizetype to) {
+        const QColor& a = line.at(from);
+        const QColor& b = line.at(to);
+        if (a == b || distance(a, b) >= kClearlyApart)
+            return QString();
+        return QStringLiteral("%1 at %2 beside %3 at %4")
+            .arg(a.name())
+            .arg(from)
+            .arg(b.name())
+            .arg(to);
+    };
+    for (qsizetype i = first; i > 0 && line.at(i) != face; --i)
+        if (const QString fault = apart(i, i - 1); !fault.isEmpty())
+            return fault;
+    qsizetype i = last;
+    for (; i + 1 < line.size() && line.at(i) != face; ++i)
+        if (const QString fault = apart(i, i + 1); !fault.isEmpty())
+            return fault;
+    return line.at(i) == face ? QString() : QStringLiteral("no face inside the frame");
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(TButtonStyle)
@@ -153,6 +193,8 @@ private slots:
     void hugeButtonPaintsWhatShows();
     void outcomeFrameHidesNeitherCaptionNorFocusLine_data();
     void outcomeFrameHidesNeitherCaptionNorFocusLine();
+    void outcomeFrameStandsOutOnEveryFace_data();
+    void outcomeFrameStandsOutOnEveryFace();
 
 private:
     TColorBtn* makeButton(TButtonStyle style);
@@ -706,8 +748,8 @@ void TestColorBtn::outcomeFrameHidesNeitherCaptionNorFocusLine() {
     look.outcomeFrame = FailedFrame;
     const QImage framed = PaintColorBtn(look);
     const QColor red = ResolveColor(FailedFrame);
-    // Just inside the edge, halfway down both sides.
-    const int inset = OutcomeFrameInset(style);
+    // The frame's innermost columns, halfway down, where the focus line does not run.
+    const int inset = OutcomeFrameInset(style) + OutcomeFrameWidth - 1;
     QCOMPARE(QColor(framed.pixel(inset, kH / 2)), red);
     QCOMPARE(QColor(framed.pixel(kW - 1 - inset, kH / 2)), red);
     for (const QPoint& at : inkOf(plain, ResolveColor(kFace))) {
@@ -719,6 +761,51 @@ void TestColorBtn::outcomeFrameHidesNeitherCaptionNorFocusLine() {
             continue;
         QVERIFY2(after != red,
                  qPrintable(QStringLiteral("hidden at %1,%2").arg(at.x()).arg(at.y())));
+    }
+}
+
+// The panel's new button on the faces a user picks most, in the caption colour the panel
+// gives each face: both outcome frames stand out from the face on all four sides.
+void TestColorBtn::outcomeFrameStandsOutOnEveryFace_data() {
+    QTest::addColumn<TColor>("face");
+    QTest::addColumn<TColor>("frame");
+    const std::pair<const char*, TColor> faces[] = {{"red", 0x0000FF},
+                                                    {"green", 0x008000},
+                                                    {"white", clWhite},
+                                                    {"black", clBlack},
+                                                    {"button face", clBtnFace}};
+    for (const auto& [name, face] : faces) {
+        QTest::addRow("%s, answered", name) << face << AcknowledgedFrame;
+        QTest::addRow("%s, no answer", name) << face << FailedFrame;
+    }
+}
+
+void TestColorBtn::outcomeFrameStandsOutOnEveryFace() {
+    QFETCH(TColor, face);
+    QFETCH(TColor, frame);
+    ColorBtnLook look;
+    look.width = 75;
+    look.height = 25;
+    look.color = face;
+    look.fontColor = ContrastTextColor(face);
+    look.outcomeFrame = frame;
+    const QImage image = PaintColorBtn(look);
+    const int midX = look.width / 2, midY = look.height / 2;
+    const struct {
+        const char* name;
+        QPoint from;
+        QPoint step;
+        int length;
+    } sides[] = {{"left", {0, midY}, {1, 0}, midX},
+                 {"right", {look.width - 1, midY}, {-1, 0}, midX},
+                 {"top", {midX, 0}, {0, 1}, midY},
+                 {"bottom", {midX, look.height - 1}, {0, -1}, midY}};
+    for (const auto& side : sides) {
+        QList<QColor> line;
+        for (int i = 0; i < side.length; ++i)
+            line.append(QColor(image.pixel(side.from + i * side.step)));
+        const QString fault = frameStandsOut(line, ResolveColor(frame), ResolveColor(face));
+        QVERIFY2(fault.isEmpty(), qPrintable(QStringLiteral("%1: %2").arg(side.name, fault)));
     }
 }
 

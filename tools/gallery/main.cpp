@@ -107,19 +107,35 @@ QList<Cell> stateCells(TButtonStyle style) {
                           b->SetCapAlignV(vaTop);
                           b->SetCapFixed(false);
                       }});
-    // What a press shows: the board answered, or it did not.
-    cells.append({"answered", [](TColorBtn* b) {
-                      b->SetCaption(QString::fromUtf8("応答あり"));
-                      b->ShowPressOutcome(AcknowledgedFrame, 24 * 3600 * 1000, QString());
-                  }});
-    cells.append({"no answer", [](TColorBtn* b) {
-                      b->SetCaption(QString::fromUtf8("応答なし"));
-                      b->ShowPressOutcome(FailedFrame, 24 * 3600 * 1000, QString());
-                  }});
     cells.append({"focused", [](TColorBtn* b) {
                       b->SetCaption(QString::fromUtf8("選択"));
                       b->setObjectName(QStringLiteral("focused"));
                   }});
+    return cells;
+}
+
+// What a press shows, the board answered or it did not, on faces of the frames' own
+// colours and of either caption colour, each with the caption colour the panel gives it.
+QList<Cell> outcomeCells() {
+    const std::pair<const char*, TColor> faces[] = {{"赤", 0x0000FF},
+                                                    {"緑", 0x008000},
+                                                    {"白", clWhite},
+                                                    {"黒", clBlack},
+                                                    {"標準色", clBtnFace}};
+    QList<Cell> cells;
+    for (const auto& [name, face] : faces) {
+        for (bool answered : {true, false}) {
+            const QString faceName = QString::fromUtf8(name);
+            const QString outcome = QString::fromUtf8(answered ? "応答あり" : "応答なし");
+            cells.append({faceName + QLatin1Char(' ') + outcome, [=](TColorBtn* b) {
+                              b->SetCaptionLines({faceName, outcome});
+                              b->SetColor(face);
+                              b->SetFontColor(ContrastTextColor(face));
+                              b->ShowPressOutcome(answered ? AcknowledgedFrame : FailedFrame,
+                                                  24 * 3600 * 1000, QString());
+                          }});
+        }
+    }
     return cells;
 }
 
@@ -169,14 +185,21 @@ int main(int argc, char* argv[]) {
         y = addRow(&window, y, QStringLiteral("%1\nstates").arg(styleName(style)), style, cells,
                    focusable);
     }
-    // The state columns, named once under the grid.
+    y += kMargin;
+    width = qMax(width, int(outcomeCells().size()));
+    for (TButtonStyle style : {bsStd, bsIELike, bsNone})
+        y = addRow(&window, y, QStringLiteral("%1\noutcome").arg(styleName(style)), style,
+                   outcomeCells(), focusable);
+    // The state and outcome columns, named once under the grid.
     auto* legend = new QLabel(&window);
     QStringList titles;
     for (const Cell& cell : stateCells(bsStd))
         titles.append(cell.title);
-    legend->setText(QStringLiteral("states, left to right: ") + titles.join(QStringLiteral(", ")));
-    legend->setGeometry(kMargin, y + 4, kLabelW + width * kCellW, 20);
-    window.resize(2 * kMargin + kLabelW + width * kCellW, y + 30);
+    legend->setText(QStringLiteral("states, left to right: ") + titles.join(QStringLiteral(", ")) +
+                    QStringLiteral("\noutcome: red, green, white, black and button face, each "
+                                   "answered (green frame), then no answer (red frame)"));
+    legend->setGeometry(kMargin, y + 4, kLabelW + width * kCellW, 36);
+    window.resize(2 * kMargin + kLabelW + width * kCellW, y + 46);
     window.show();
     window.activateWindow();
     // The first button of each state row named "focused" takes the focus; only one can.
