@@ -1,7 +1,10 @@
-# tapdeck_add_test(NAME <name> SOURCES <files...> LIBS <targets...> [LABELS <labels...>] [X11])
+# tapdeck_add_test(NAME <name> SOURCES <files...> LIBS <targets...> [LABELS <labels...>] [X11]
+#                  [WINDOW_MANAGER <manager>])
 # One Qt Test executable, one CTest target. Widget tests run on the offscreen platform.
 # Tests that need an X server (X11, or the label x11 for those that talk Xlib directly)
-# each get a server of their own, so that `ctest -j` can run them side by side.
+# each get a server of their own, so that `ctest -j` can run them side by side. With
+# WINDOW_MANAGER, an X11 test runs a second time, as <name>_<manager>, with that window
+# manager framing the windows.
 
 # The tests that take longest; CTest starts them first so that they do not end a
 # parallel run alone. Later runs of the same tree use CTest's own measured costs.
@@ -22,7 +25,7 @@ set(TAPDECK_OPTIMISED_TESTS tst_tapdeck_process tst_panel_process tst_editor_pro
     tst_boardsimulator tst_savesafety)
 
 function(tapdeck_add_test)
-  cmake_parse_arguments(T "X11" "NAME" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(T "X11" "NAME;WINDOW_MANAGER" "SOURCES;LIBS;LABELS" ${ARGN})
   if(TAPDECK_TESTS STREQUAL "optimised" AND NOT T_NAME IN_LIST TAPDECK_OPTIMISED_TESTS)
     add_executable(${T_NAME} EXCLUDE_FROM_ALL ${T_SOURCES})
     target_link_libraries(${T_NAME} PRIVATE Qt6::Test ${T_LIBS})
@@ -60,4 +63,11 @@ function(tapdeck_add_test)
   endif()
   set_tests_properties(${T_NAME} PROPERTIES ENVIRONMENT "${env}" TIMEOUT 300
     LABELS "${T_LABELS}" COST ${cost})
+  if(T_WINDOW_MANAGER)
+    set(managed ${T_NAME}_${T_WINDOW_MANAGER})
+    add_test(NAME ${managed} COMMAND ${TAPDECK_WITH_DISPLAY} --window-manager ${T_WINDOW_MANAGER}
+      $<TARGET_FILE:${T_NAME}>)
+    set_tests_properties(${managed} PROPERTIES ENVIRONMENT "${env}" TIMEOUT 300
+      LABELS "${T_LABELS}" COST ${cost})
+  endif()
 endfunction()
