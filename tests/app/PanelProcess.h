@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QRect>
 #include <QRegularExpression>
 #include <QTest>
 
@@ -224,5 +225,29 @@ private:
     bool m_keepErrors = false;
     QProcess m_process;
 };
+
+inline int Number(const QString& text, const QString& label) {
+    const QRegularExpressionMatch match =
+        QRegularExpression(QRegularExpression::escape(label) + ":\\s*(-?\\d+)").match(text);
+    return match.hasMatch() ? match.captured(1).toInt() : -1;
+}
+
+// The window's inside as the X server has it, in screen coordinates.
+inline QRect ClientOnScreen(const QString& window) {
+    const QString info = Run("xwininfo", {"-id", window});
+    return QRect(Number(info, "Absolute upper-left X"), Number(info, "Absolute upper-left Y"),
+                 Number(info, "Width"), Number(info, "Height"));
+}
+
+// The outer frame: the inside grown by the frame the window manager reports, if any.
+inline QRect FrameOnScreen(const QString& window) {
+    const QStringList extents =
+        Run("xprop", {"-id", window, "_NET_FRAME_EXTENTS"}).section('=', 1).split(',');
+    const QRect client = ClientOnScreen(window);
+    if (extents.size() != 4)
+        return client;
+    return client.adjusted(-extents[0].toInt(), -extents[2].toInt(), extents[1].toInt(),
+                           extents[3].toInt());
+}
 
 } // namespace panel_process
