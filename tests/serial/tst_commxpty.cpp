@@ -125,14 +125,12 @@ void TstCommXPty::writeAtOnceThenQueued() {
     QCOMPARE(pty.ReadMaster(1), QByteArray(1, 0x0D));
 
     // More than the line holds while nobody reads the far end: the driver takes what
-    // fits at once, the worker gets the rest, and Write does not wait for the line.
+    // fits at once, the worker gets the rest, and Write does not wait for the line (it
+    // could not return while nobody reads, and the rest would not be queued).
     QByteArray data(256 * 1024, '\0');
     for (qsizetype i = 0; i < data.size(); ++i)
         data[i] = char(i * 7 + i / 253);
-    QElapsedTimer timer;
-    timer.start();
     QVERIFY(comm->SendString(data));
-    QVERIFY2(timer.elapsed() < 150, qPrintable(QString::number(timer.elapsed())));
     const int queued = comm->PendingBytes();
     QVERIFY2(queued > 0 && queued < data.size(), qPrintable(QString::number(queued)));
     // A later write queues behind it instead of overtaking it.
