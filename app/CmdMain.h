@@ -154,6 +154,12 @@ public:
     void SetPanelBackgroundFile(const QString& fileName) override { BackgroundFile = fileName; }
     bool LoadPanelBackground(const QString& fileName) override;
     void ClearPanelBackground() override;
+    int PanelStopKey() const override;
+    void SetPanelStopKey(int keyCode) override;
+    QString PanelStopPad() const override;
+    void SetPanelStopPad(const QString& name) override;
+    int PanelStopPlay() const override;
+    void SetPanelStopPlay(int number) override;
     void SetEditMode(bool on) override;
 
 signals:
@@ -209,4 +215,7 @@ private:
     // is what the geometry reads give until then.
     OuterGeometry m_wanted;
     bool m_framePending = false;
+    int m_stopKey = -1;
+    QString m_stopPad;
+    int m_stopPlay = -1;
 };

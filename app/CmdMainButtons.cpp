@@ -138,3 +138,27 @@ bool TCmdMain::eventFilter(QObject* watched, QEvent* event) {
     }
     return false;
 }
+
+int TCmdMain::PanelStopKey() const {
+    return m_stopKey;
+}
+
+void TCmdMain::SetPanelStopKey(int keyCode) {
+    m_stopKey = keyCode;
+}
+
+QString TCmdMain::PanelStopPad() const {
+    return m_stopPad;
+}
+
+void TCmdMain::SetPanelStopPad(const QString& name) {
+    m_stopPad = name;
+}
+
+int TCmdMain::PanelStopPlay() const {
+    return m_stopPlay;
+}
+
+void TCmdMain::SetPanelStopPlay(int number) {
+    m_stopPlay = number;
+}

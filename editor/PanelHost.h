@@ -39,6 +39,15 @@ public:
     // Replaces the background by an empty picture and repaints at once.
     virtual void ClearPanelBackground() = 0;
 
+    // The stop: a key code (-1 none), a pad button name (empty none) and the number played
+    // after a stop (-1 none).
+    virtual int PanelStopKey() const = 0;
+    virtual void SetPanelStopKey(int keyCode) = 0;
+    virtual QString PanelStopPad() const = 0;
+    virtual void SetPanelStopPad(const QString& name) = 0;
+    virtual int PanelStopPlay() const = 0;
+    virtual void SetPanelStopPlay(int number) = 0;
+
     // The check mark of the edit-mode menu item.
     virtual void SetEditMode(bool on) = 0;
 

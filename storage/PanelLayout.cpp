@@ -39,6 +39,10 @@ void WriteButton(IniDocument& doc, int number, const PanelButton& button) {
     doc.writeInteger(section, QStringLiteral("Color"), button.color);
     if (!button.pad.isEmpty())
         doc.writeString(section, QStringLiteral("Pad"), button.pad);
+    if (button.repeat != 0)
+        doc.writeInteger(section, QStringLiteral("Repeat"), button.repeat);
+    if (button.release != -1)
+        doc.writeInteger(section, QStringLiteral("Release"), button.release);
 }
 
 PanelButton ReadButton(const IniDocument& doc, int number) {
@@ -55,6 +59,8 @@ PanelButton ReadButton(const IniDocument& doc, int number) {
     button.shortCut = doc.readInteger(section, u"ShortCut", defaults.shortCut);
     button.color = doc.readInteger(section, u"Color", defaults.color);
     button.pad = doc.readString(section, u"Pad", QString());
+    button.repeat = ClampRepeatInterval(doc.readInteger(section, u"Repeat", 0));
+    button.release = PlayNumberOrNone(doc.readInteger(section, u"Release", -1));
     button.fontColor = ContrastTextColor(button.color);
     return button;
 }
@@ -71,11 +77,25 @@ void WriteLayoutDocument(IniDocument& doc, const PanelLayout& layout) {
     doc.writeInteger(FormSection, QStringLiteral("Height"), layout.height);
     doc.writeInteger(FormSection, QStringLiteral("Color"), layout.color);
     doc.writeString(FormSection, QStringLiteral("BmpFile"), layout.backgroundFile);
+    if (layout.stopKey != -1)
+        doc.writeInteger(FormSection, QStringLiteral("StopKey"), layout.stopKey);
+    if (!layout.stopPad.isEmpty())
+        doc.writeString(FormSection, QStringLiteral("StopPad"), layout.stopPad);
+    if (layout.stopPlay != -1)
+        doc.writeInteger(FormSection, QStringLiteral("StopPlay"), layout.stopPlay);
     // Walk from the last component to the first: Button1 is the newest button.
     int counter = 0;
     for (auto it = layout.buttons.rbegin(); it != layout.buttons.rend(); ++it)
         WriteButton(doc, ++counter, *it);
     doc.writeInteger(FormSection, QStringLiteral("Button"), counter);
+}
+
+int ClampRepeatInterval(int ms) {
+    return ms == 0 ? 0 : std::clamp(ms, MinRepeatInterval, MaxRepeatInterval);
+}
+
+int PlayNumberOrNone(int number) {
+    return number >= 0 && number <= MaxPlayNumber ? number : -1;
 }
 
 bool SaveLayout(const QString& fileName, const PanelLayout& layout, TFileResult* result) {
@@ -99,6 +119,9 @@ PanelLayout LayoutFromDocument(const IniDocument& doc, QSize screenSize) {
     layout.left = doc.readInteger(form, u"Left", (screenSize.width() - DefaultWidth) / 2);
     layout.color = doc.readInteger(form, u"Color", clBtnFace);
     layout.backgroundFile = doc.readString(form, u"BmpFile", QString());
+    layout.stopKey = doc.readInteger(form, u"StopKey", -1);
+    layout.stopPad = doc.readString(form, u"StopPad", QString());
+    layout.stopPlay = PlayNumberOrNone(doc.readInteger(form, u"StopPlay", -1));
     // A corrupt count must not create an unbounded number of buttons.
     const int count = std::min(doc.readInteger(form, u"Button", 0), MaxLayoutButtons);
     layout.buttonCounter = count;

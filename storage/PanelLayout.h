@@ -28,6 +28,10 @@ struct PanelButton {
     // Pad button ("Pad") as written, empty for none. Written only when set; a name this
     // program does not know is kept as it stands, so that a save does not lose it.
     QString pad;
+    // Held buttons: "Repeat" the interval in ms while held (0 none), "Release" the number
+    // played once when the hold ends (-1 none). Each written only when set.
+    int repeat = 0;
+    int release = -1;
 
     bool operator==(const PanelButton&) const = default;
 };
@@ -58,9 +62,25 @@ struct PanelLayout {
     // "Button" (capped at MaxLayoutButtons); SaveLayout writes buttons.size() instead.
     int buttonCounter = 0;
     std::vector<PanelButton> buttons;
+    // The stop: "StopKey" a virtual-key code (-1 none), "StopPad" a pad button name (empty
+    // none), "StopPlay" the number played after it (-1 none). Each written only when set.
+    int stopKey = -1;
+    QString stopPad;
+    int stopPlay = -1;
 
     bool operator==(const PanelLayout&) const = default;
 };
+
+// A held button's repeat interval in ms; other values but 0 (none) are clamped to these.
+inline constexpr int MinRepeatInterval = 50;
+inline constexpr int MaxRepeatInterval = 5000;
+// The highest play number: 0-79 motions, 80-84 scenarios.
+inline constexpr int MaxPlayNumber = 84;
+
+// 0 stays 0 (no repeat); anything else is brought into MinRepeatInterval-MaxRepeatInterval.
+int ClampRepeatInterval(int ms);
+// A play number 0-MaxPlayNumber as it is; anything else is -1, none.
+int PlayNumberOrNone(int number);
 
 // A corrupt button count never creates more buttons than this.
 inline constexpr int MaxLayoutButtons = 10000;

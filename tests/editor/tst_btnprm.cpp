@@ -46,9 +46,18 @@ public:
         return QFile::exists(fileName);
     }
     void ClearPanelBackground() override { ++clearedPictures; }
+    int PanelStopKey() const override { return stopKey; }
+    void SetPanelStopKey(int keyCode) override { stopKey = keyCode; }
+    QString PanelStopPad() const override { return stopPad; }
+    void SetPanelStopPad(const QString& name) override { stopPad = name; }
+    int PanelStopPlay() const override { return stopPlay; }
+    void SetPanelStopPlay(int number) override { stopPlay = number; }
     void SetEditMode(bool on) override { editModeCalls.append(on); }
 
     QString selected;
+    int stopKey = -1;
+    QString stopPad;
+    int stopPlay = -1;
     std::unique_ptr<TColorBtn> button;
     QString caption = "Panel";
     QRect bounds{200, 100, 320, 240};
