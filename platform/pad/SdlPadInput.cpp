@@ -7,11 +7,15 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 
 namespace {
 
-// Triggers read 0 let go to 32767 pulled fully.
+// Triggers read 0 let go to 32767 pulled fully; one is down past half its travel.
 constexpr int TriggerHalf = (SDL_JOYSTICK_AXIS_MAX + 1) / 2;
+bool TriggerDown(int value) {
+    return value > TriggerHalf;
+}
 const QString InputFolder = QStringLiteral("/dev/input");
 const QString DeviceFolder = QStringLiteral("/dev");
 
@@ -99,39 +103,66 @@ void TSdlPadInput::Pump() {
 void TSdlPadInput::Handle(const SDL_Event& event) {
     // A slot may wait on the board with the event loop turning, which pumps again and may
     // open or close pads: the new state is stored first, and nothing into m_pads is kept.
-    for (const QString& name : Take(event))
-        emit ButtonPressed(name);
+    // Such a pump drains the same queue, so what this event left unsaid goes first.
+    m_pending.append(Take(event));
+    while (!m_pending.isEmpty()) {
+        const Event next = m_pending.takeFirst();
+        if (next.down)
+            emit ButtonPressed(next.name);
+        else
+            emit ButtonReleased(next.name);
+    }
 }
 
-QStringList TSdlPadInput::Take(const SDL_Event& event) {
+TSdlPadInput::Events TSdlPadInput::Take(const SDL_Event& event) {
+    Events events;
     switch (event.type) {
     case SDL_JOYDEVICEADDED:
         Open(event.jdevice.which);
         break;
     case SDL_JOYDEVICEREMOVED:
-        Close(event.jdevice.which);
+        Close(event.jdevice.which, events);
+        break;
+    case SDL_CONTROLLERDEVICEREMOVED:
+        Close(event.cdevice.which, events);
         break;
     case SDL_CONTROLLERBUTTONDOWN:
-        if (const QString name = ControllerButtonName(event.cbutton.button); !name.isEmpty())
-            return {name};
+    case SDL_CONTROLLERBUTTONUP:
+        if (Pad* pad = Find(event.cbutton.which))
+            pad->Set(ControllerButtonName(event.cbutton.button), event.cbutton.state == SDL_PRESSED,
+                     events);
         break;
     case SDL_CONTROLLERAXISMOTION:
         if (Pad* pad = Find(event.caxis.which))
-            return TriggerMoved(*pad, event.caxis.axis, event.caxis.value);
+            TriggerMoved(*pad, event.caxis.axis, event.caxis.value, events);
         break;
     case SDL_JOYBUTTONDOWN:
+    case SDL_JOYBUTTONUP:
         // A mapped pad reports through the controller events above.
-        if (const Pad* pad = Find(event.jbutton.which); pad && !pad->controller)
-            return {JoystickButtonName(event.jbutton.button + 1)};
+        if (Pad* pad = Find(event.jbutton.which); pad && !pad->controller)
+            pad->Set(JoystickButtonName(event.jbutton.button + 1),
+                     event.jbutton.state == SDL_PRESSED, events);
         break;
     case SDL_JOYHATMOTION:
         if (Pad* pad = Find(event.jhat.which); pad && !pad->controller && event.jhat.hat == 0)
-            return HatMoved(*pad, event.jhat.value);
+            HatMoved(*pad, event.jhat.value, events);
         break;
     default:
         break;
     }
-    return {};
+    return events;
+}
+
+// Only what the pad reported counts: a button already down when the pad arrived releases
+// nothing, and a state repeated adds nothing.
+void TSdlPadInput::Pad::Set(const QString& name, bool down, Events& events) {
+    if (name.isEmpty() || held.contains(name) == down)
+        return;
+    if (down)
+        held << name;
+    else
+        held.removeOne(name);
+    events << Event{name, down};
 }
 
 void TSdlPadInput::Open(int deviceIndex) {
@@ -155,21 +186,23 @@ void TSdlPadInput::Open(int deviceIndex) {
     }
     // Triggers already held when the pad arrives press nothing until let go.
     if (pad.controller) {
-        pad.leftTrigger = SDL_GameControllerGetAxis(pad.controller,
-                                                    SDL_CONTROLLER_AXIS_TRIGGERLEFT) > TriggerHalf;
-        pad.rightTrigger = SDL_GameControllerGetAxis(
-                               pad.controller, SDL_CONTROLLER_AXIS_TRIGGERRIGHT) > TriggerHalf;
+        pad.leftTrigger =
+            TriggerDown(SDL_GameControllerGetAxis(pad.controller, SDL_CONTROLLER_AXIS_TRIGGERLEFT));
+        pad.rightTrigger = TriggerDown(
+            SDL_GameControllerGetAxis(pad.controller, SDL_CONTROLLER_AXIS_TRIGGERRIGHT));
     } else if (SDL_JoystickNumHats(pad.joystick) > 0) {
         pad.hat = SDL_JoystickGetHat(pad.joystick, 0);
     }
     m_pads.push_back(pad);
 }
 
-void TSdlPadInput::Close(int instance) {
+void TSdlPadInput::Close(int instance, Events& events) {
     const auto it = std::find_if(m_pads.begin(), m_pads.end(),
                                  [instance](const Pad& pad) { return pad.instance == instance; });
     if (it == m_pads.end())
-        return;
+        return; // not ours, or closed on its other removal event
+    for (const QString& name : std::as_const(it->held))
+        events << Event{name, false};
     if (it->controller)
         SDL_GameControllerClose(it->controller);
     else
@@ -184,38 +217,40 @@ TSdlPadInput::Pad* TSdlPadInput::Find(int instance) {
     return nullptr;
 }
 
-// A trigger presses once when it passes half its travel and again only after it has come
-// back below half.
-QStringList TSdlPadInput::TriggerMoved(Pad& pad, int axis, int value) {
-    bool* held = nullptr;
+// A trigger goes down once when it passes the threshold and up when it comes back.
+void TSdlPadInput::TriggerMoved(Pad& pad, int axis, int value, Events& events) {
+    bool* down = nullptr;
     TControllerButton button = TControllerButton::LT;
     if (axis == SDL_CONTROLLER_AXIS_TRIGGERLEFT) {
-        held = &pad.leftTrigger;
+        down = &pad.leftTrigger;
     } else if (axis == SDL_CONTROLLER_AXIS_TRIGGERRIGHT) {
-        held = &pad.rightTrigger;
+        down = &pad.rightTrigger;
         button = TControllerButton::RT;
     } else {
-        return {};
+        return;
     }
-    const bool down = value > TriggerHalf;
-    const bool pressed = down && !*held;
-    *held = down;
-    return pressed ? QStringList{PadButtonName(button)} : QStringList{};
+    // Only a crossing counts: a trigger held as the pad arrived reports nothing until let go.
+    if (const bool now = TriggerDown(value); now != *down) {
+        *down = now;
+        pad.Set(PadButtonName(button), now, events);
+    }
 }
 
-// Each direction that comes on presses; a diagonal turns on two.
-QStringList TSdlPadInput::HatMoved(Pad& pad, int value) {
-    const int added = value & ~pad.hat;
+// Each direction that goes off releases and then each that comes on presses; a diagonal
+// is two directions.
+void TSdlPadInput::HatMoved(Pad& pad, int value, Events& events) {
+    const int was = pad.hat;
     pad.hat = value;
     const std::pair<int, TControllerButton> directions[]{{SDL_HAT_UP, TControllerButton::Up},
                                                          {SDL_HAT_DOWN, TControllerButton::Down},
                                                          {SDL_HAT_LEFT, TControllerButton::Left},
                                                          {SDL_HAT_RIGHT, TControllerButton::Right}};
-    QStringList pressed;
-    for (const auto& [bit, button] : directions)
-        if (added & bit)
-            pressed << PadButtonName(button);
-    return pressed;
+    for (const bool down : {false, true}) {
+        const int changed = down ? value & ~was : was & ~value;
+        for (const auto& [bit, button] : directions)
+            if (changed & bit)
+                pad.Set(PadButtonName(button), down, events);
+    }
 }
 
 void TSdlPadInput::DevicesChanged() {

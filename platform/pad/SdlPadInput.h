@@ -3,6 +3,7 @@
 #include "PadInput.h"
 
 #include <QFileSystemWatcher>
+#include <QList>
 #include <QStringList>
 #include <QTimer>
 
@@ -18,8 +19,9 @@ union SDL_Event;
 // SDL learns of events only when asked. While no pad is open nothing asks: the device
 // folder is watched and SDL is asked for a few seconds after it changes, long enough for
 // a new device's permissions to be set. While a pad is open SDL is asked every
-// PollInterval milliseconds. Everything runs on the thread that made the object; one
-// object at a time per process, since SDL's event queue is process-wide.
+// PollInterval milliseconds. Presses and releases come out in the order SDL gives them,
+// also when a slot pumps again before returning. Everything runs on the thread that made
+// the object; one object at a time per process, since SDL's event queue is process-wide.
 class TSdlPadInput : public TPadInput {
     Q_OBJECT
 public:
@@ -35,27 +37,40 @@ public:
     // Pads connected now.
     int PadCount() const { return static_cast<int>(m_pads.size()); }
     bool IsPolling() const { return m_poll.isActive(); }
-    // Takes every event SDL has now: pads that arrived or left, and presses.
+    // Takes every event SDL has now: pads that arrived or left, presses and releases.
     void Pump();
 
 private:
+    // A name going down or coming up.
+    struct Event {
+        QString name;
+        bool down = false;
+    };
+    using Events = QList<Event>;
+
     struct Pad {
         int instance = -1;
         _SDL_GameController* controller = nullptr; // null for a joystick-only pad
         _SDL_Joystick* joystick = nullptr;
         int hat = 0;
+        // Past the threshold, whether or not that was reported.
         bool leftTrigger = false;
         bool rightTrigger = false;
+        // Reported down and not yet up, in the order they went down.
+        QStringList held;
+
+        void Set(const QString& name, bool down, Events& events);
     };
 
     void Handle(const SDL_Event& event);
-    // Applies the event to the pads and gives the names it presses.
-    QStringList Take(const SDL_Event& event);
+    // Applies the event to the pads and gives what goes down or up, in order.
+    Events Take(const SDL_Event& event);
     void Open(int deviceIndex);
-    void Close(int instance);
+    // Releases what the pad held, then forgets it.
+    void Close(int instance, Events& events);
     Pad* Find(int instance);
-    QStringList TriggerMoved(Pad& pad, int axis, int value);
-    QStringList HatMoved(Pad& pad, int value);
+    void TriggerMoved(Pad& pad, int axis, int value, Events& events);
+    void HatMoved(Pad& pad, int value, Events& events);
     void DevicesChanged();
     void WatchDeviceFolder();
     void UpdatePolling();
@@ -66,4 +81,6 @@ private:
     QTimer m_settle;
     int m_settleLeft = 0;
     QFileSystemWatcher m_devices;
+    // Taken from SDL, not yet reported.
+    Events m_pending;
 };
