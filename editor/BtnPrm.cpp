@@ -3,12 +3,14 @@
 #include "ColorBtn.h"
 #include "ColorCombo.h"
 #include "ColorDialog.h"
+#include "CommandButtonValues.h"
 #include "FileDialog.h"
 #include "GeometryClamp.h"
 #include "KeyCodes.h"
 #include "KeyName.h"
 #include "PadButtonName.h"
 #include "PanelHost.h"
+#include "PanelLayout.h"
 #include "UiFont.h"
 
 #include <QFocusEvent>
@@ -19,6 +21,7 @@
 #include <QLabel>
 #include <QScopedValueRollback>
 #include <QScreen>
+#include <optional>
 
 namespace {
 
@@ -29,6 +32,7 @@ constexpr int RowHeight = 20;
 constexpr int PortCount = 30;
 constexpr int MotionCount = 80;
 constexpr int ScenarioCount = 5;
+static_assert(MotionCount + ScenarioCount - 1 == MaxPlayNumber);
 constexpr int ListItemHeight = 12;
 constexpr int VisibleListItems = 20;
 
@@ -43,6 +47,30 @@ const QString PictureFilter = QStringLiteral(
 // A name this program does not know presses nothing, so it shows as none.
 QString PadText(const QString& name) {
     return IsPadButtonName(name) ? name : QStringLiteral("OFF");
+}
+
+// The lists of play numbers: "OFF", the motions, then the scenarios. An entry's index is
+// its play number + 1.
+void FillPlayList(QComboBox& list) {
+    list.clear();
+    list.addItem(QStringLiteral("OFF"));
+    for (int motion = 1; motion <= MotionCount; ++motion)
+        list.addItem(QStringLiteral("Motion%1").arg(motion));
+    for (int scenario = 1; scenario <= ScenarioCount; ++scenario)
+        list.addItem(QStringLiteral("Scenario%1").arg(scenario));
+    list.setCurrentIndex(0);
+}
+
+// A number outside the list selects no entry.
+void SelectPlayNumber(QComboBox& list, int number) {
+    const int entry = number + 1;
+    list.setCurrentIndex(entry >= 0 && entry < list.count() ? entry : -1);
+}
+
+// nullopt while no entry is selected (a number outside the list was loaded).
+std::optional<int> SelectedPlayNumber(const QComboBox& list) {
+    const int index = list.currentIndex();
+    return index >= 0 ? std::optional<int>(index - 1) : std::nullopt;
 }
 
 } // namespace
@@ -64,7 +92,7 @@ TBtnPrm::TBtnPrm(IPanelHost* host, QWidget* parent)
     setWindowTitle(QStringLiteral("プロパティ"));
     setFont(UiFont());
     CreateComponents();
-    setFixedSize(208, 237);
+    setFixedSize(208, 337);
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect area = screen->geometry();
         move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
@@ -85,27 +113,25 @@ void TBtnPrm::CreateComponents() {
     ColorCombo = new TColorComboBox(this);
     ColorCombo->setMaxVisibleItems(VisibleListItems);
     PlaceRow(Label6, "Label6", QStringLiteral("色"), ColorCombo, "ColorCombo", 100);
-    MotionCombo = new TCloseUpComboBox(this);
-    MotionCombo->setItemDelegate(new TItemHeightDelegate(ListItemHeight, MotionCombo));
-    MotionCombo->setMaxVisibleItems(VisibleListItems);
-    PlaceRow(MotionLabel, "MotionLabel", QStringLiteral("再生番号"), MotionCombo, "MotionCombo",
-             120);
+    MotionCombo =
+        AddPlayList(MotionLabel, "MotionLabel", QStringLiteral("再生番号"), "MotionCombo", 120);
     ShortEdit = new TUnselectedEdit(this);
     PlaceRow(ShortLabel, "ShortLabel", QStringLiteral("ショートカット"), ShortEdit, "ShortEdit",
              140);
     PadEdit = new TUnselectedEdit(this);
     PlaceRow(PadLabel, "PadLabel", QStringLiteral("パッド"), PadEdit, "PadEdit", 160);
+    CreateHoldFields();
     BmpEdit = new TUnselectedEdit(this);
-    PlaceRow(BmpLabel, "BmpLabel", QStringLiteral("背景画"), BmpEdit, "BmpEdit", 180);
+    PlaceRow(BmpLabel, "BmpLabel", QStringLiteral("背景画"), BmpEdit, "BmpEdit", 280);
     CommPort = new TCloseUpComboBox(this);
     CommPort->setItemDelegate(new TItemHeightDelegate(ListItemHeight, CommPort));
     CommPort->setMaxVisibleItems(VisibleListItems);
-    PlaceRow(Label7, "Label7", QStringLiteral("シリアルポート"), CommPort, "CommPort", 200);
+    PlaceRow(Label7, "Label7", QStringLiteral("シリアルポート"), CommPort, "CommPort", 300);
 
     Panel1 = new QLabel(QStringLiteral("Vodazevivuzo3 06/08/11版"), this);
     Panel1->setObjectName(QStringLiteral("Panel1"));
     Panel1->setAlignment(Qt::AlignCenter);
-    Panel1->setGeometry(0, 220, 208, 17);
+    Panel1->setGeometry(0, 320, 208, 17);
 
     ColorDialog = new TColorDialog(QStringLiteral("ColorDialog"), this);
     OpenPictureDialog =
@@ -113,16 +139,39 @@ void TBtnPrm::CreateComponents() {
     OpenPictureDialog->SetFilter(PictureFilter);
     OpenPictureDialog->SetPicturePreview(true);
 
-    // Tab order follows the design's order, not the order on screen.
-    const QList<QWidget*> tabOrder{NameEdit, LeftEdit,   WidthEdit,   HeightEdit,
-                                   TopEdit,  ColorCombo, MotionCombo, ShortEdit,
-                                   PadEdit,  CommPort,   BmpEdit};
+    // Tab order follows the design's order, not the order on screen; the held button's and
+    // the stop's fields come after the pad, top to bottom.
+    const QList<QWidget*> tabOrder{NameEdit,    LeftEdit,      WidthEdit,    HeightEdit,
+                                   TopEdit,     ColorCombo,    MotionCombo,  ShortEdit,
+                                   PadEdit,     RepeatEdit,    ReleaseCombo, StopKeyEdit,
+                                   StopPadEdit, StopPlayCombo, CommPort,     BmpEdit};
     for (qsizetype i = 1; i < tabOrder.size(); ++i)
         setTabOrder(tabOrder.at(i - 1), tabOrder.at(i));
+    ConnectFields();
+}
 
+// What a held button does, then the panel's stop.
+void TBtnPrm::CreateHoldFields() {
+    RepeatEdit =
+        AddField(RepeatLabel, "RepeatLabel", QStringLiteral("リピート"), "RepeatEdit", 180);
+    ReleaseCombo =
+        AddPlayList(ReleaseLabel, "ReleaseLabel", QStringLiteral("離した時"), "ReleaseCombo", 200);
+    StopKeyEdit = new TUnselectedEdit(this);
+    PlaceRow(StopKeyLabel, "StopKeyLabel", QStringLiteral("停止キー"), StopKeyEdit, "StopKeyEdit",
+             220);
+    StopPadEdit = new TUnselectedEdit(this);
+    PlaceRow(StopPadLabel, "StopPadLabel", QStringLiteral("停止パッド"), StopPadEdit, "StopPadEdit",
+             240);
+    StopPlayCombo = AddPlayList(StopPlayLabel, "StopPlayLabel", QStringLiteral("停止時の再生"),
+                                "StopPlayCombo", 260);
+}
+
+void TBtnPrm::ConnectFields() {
     connect(NameEdit, &QLineEdit::textChanged, this, [this] { NameEditChange(); });
     connect(ColorCombo, &TCloseUpComboBox::CloseUp, this, [this] { ColorComboCloseUp(); });
     connect(MotionCombo, &TCloseUpComboBox::CloseUp, this, [this] { ComboCloseUp(); });
+    connect(ReleaseCombo, &TCloseUpComboBox::CloseUp, this, [this] { ReleaseComboCloseUp(); });
+    connect(StopPlayCombo, &TCloseUpComboBox::CloseUp, this, [this] { StopPlayComboCloseUp(); });
     connect(CommPort, &TCloseUpComboBox::CloseUp, this, [this] { CommPortCloseUp(); });
     // The child-key handler hears every key aimed at a control before the control does.
     for (QWidget* child : findChildren<QWidget*>())
@@ -145,6 +194,15 @@ QLineEdit* TBtnPrm::AddField(QLabel*& label, const char* labelName, const QStrin
     return field;
 }
 
+TCloseUpComboBox* TBtnPrm::AddPlayList(QLabel*& label, const char* labelName,
+                                       const QString& caption, const char* fieldName, int y) {
+    auto* list = new TCloseUpComboBox(this);
+    list->setItemDelegate(new TItemHeightDelegate(ListItemHeight, list));
+    list->setMaxVisibleItems(VisibleListItems);
+    PlaceRow(label, labelName, caption, list, fieldName, y);
+    return list;
+}
+
 void TBtnPrm::FormCreate() {
     CommPort->clear();
     CommPort->addItem(QStringLiteral("PWT3"));
@@ -157,16 +215,14 @@ void TBtnPrm::FormCreate() {
         ColorCombo->addItem(ColorTableName(index));
     ColorCombo->setCurrentIndex(0);
 
-    MotionCombo->clear();
-    MotionCombo->addItem(QStringLiteral("OFF"));
-    for (int motion = 1; motion <= MotionCount; ++motion)
-        MotionCombo->addItem(QStringLiteral("Motion%1").arg(motion));
-    for (int scenario = 1; scenario <= ScenarioCount; ++scenario)
-        MotionCombo->addItem(QStringLiteral("Scenario%1").arg(scenario));
-    MotionCombo->setCurrentIndex(0);
+    for (QComboBox* list : {MotionCombo, ReleaseCombo, StopPlayCombo})
+        FillPlayList(*list);
 
-    ShortEdit->setText(KeyName(-1));
+    ShortEdit->setText(KeyName(NoShortcut));
     PadEdit->setText(PadText(QString()));
+    RepeatEdit->setText(QString::number(NoRepeat));
+    StopKeyEdit->setText(KeyName(NoShortcut));
+    StopPadEdit->setText(PadText(QString()));
 }
 
 // Every close of the list selects the link anew, also on the entry already selected.
@@ -199,6 +255,24 @@ bool TBtnPrm::FindTarget(TColorBtn*& button) {
     return false;
 }
 
+// True when the panel itself is the target; a stale selection shows the panel and is false.
+bool TBtnPrm::FindPanelTarget() {
+    TColorBtn* button = nullptr;
+    return FindTarget(button) && !button;
+}
+
+// The button's fields while a button is shown, the panel's while the panel is.
+void TBtnPrm::EnableButtonFields(bool enabled) {
+    for (QWidget* field : std::initializer_list<QWidget*>{MotionLabel, MotionCombo, ShortLabel,
+                                                          ShortEdit, PadLabel, PadEdit, RepeatLabel,
+                                                          RepeatEdit, ReleaseLabel, ReleaseCombo})
+        field->setEnabled(enabled);
+    for (QWidget* field :
+         std::initializer_list<QWidget*>{BmpLabel, BmpEdit, StopKeyLabel, StopKeyEdit, StopPadLabel,
+                                         StopPadEdit, StopPlayLabel, StopPlayCombo})
+        field->setEnabled(!enabled);
+}
+
 void TBtnPrm::ShowButtonProperties() {
     if (!m_host)
         return;
@@ -210,18 +284,18 @@ void TBtnPrm::ShowButtonProperties() {
     const QScopedValueRollback<bool> loading(m_loading, true);
     setWindowTitle(button->Caption() + QStringLiteral("のプロパティ"));
     BmpEdit->clear();
-    BmpEdit->setEnabled(false);
-    BmpLabel->setEnabled(false);
-    for (QWidget* enabled : std::initializer_list<QWidget*>{MotionLabel, MotionCombo, ShortLabel,
-                                                            ShortEdit, PadLabel, PadEdit})
-        enabled->setEnabled(true);
+    EnableButtonFields(true);
     NameEdit->setText(button->Caption());
     ShowGeometry(button->x(), button->y(), button->width(), button->height());
     SelectColor(button->Color());
-    const int entry = button->Tag() + 1;
-    MotionCombo->setCurrentIndex(entry >= 0 && entry < MotionCombo->count() ? entry : -1);
-    ShortEdit->setText(KeyName(button->Param1()));
-    PadEdit->setText(PadText(button->Param2()));
+    SelectPlayNumber(*MotionCombo, PlayNumber(*button));
+    ShortEdit->setText(KeyName(ShortcutKey(*button)));
+    PadEdit->setText(PadText(PadButton(*button)));
+    RepeatEdit->setText(QString::number(RepeatInterval(*button)));
+    SelectPlayNumber(*ReleaseCombo, ReleasePlay(*button));
+    StopKeyEdit->clear();
+    StopPadEdit->clear();
+    StopPlayCombo->setCurrentIndex(-1);
 }
 
 void TBtnPrm::ShowPanelProperties() {
@@ -234,17 +308,30 @@ void TBtnPrm::ShowPanelProperties() {
     ShowGeometry(bounds.x(), bounds.y(), bounds.width(), bounds.height());
     SelectColor(m_host->PanelColor());
     BmpEdit->setText(m_host->PanelBackgroundFile());
-    BmpEdit->setEnabled(true);
-    BmpLabel->setEnabled(true);
+    EnableButtonFields(false);
     MotionCombo->setCurrentIndex(-1);
-    MotionLabel->setEnabled(false);
-    MotionCombo->setEnabled(false);
     ShortEdit->clear();
-    ShortEdit->setEnabled(false);
-    ShortLabel->setEnabled(false);
     PadEdit->clear();
-    PadEdit->setEnabled(false);
-    PadLabel->setEnabled(false);
+    RepeatEdit->clear();
+    ReleaseCombo->setCurrentIndex(-1);
+    StopKeyEdit->setText(KeyName(m_host->PanelStopKey()));
+    StopPadEdit->setText(PadText(m_host->PanelStopPad()));
+    SelectPlayNumber(*StopPlayCombo, m_host->PanelStopPlay());
+}
+
+void TBtnPrm::ShowPanelSize(int width, int height) {
+    // While a button is shown the fields are the button's.
+    if (!m_host || !m_host->SelectedName().isEmpty())
+        return;
+    WidthEdit->setText(QString::number(width));
+    HeightEdit->setText(QString::number(height));
+}
+
+void TBtnPrm::ShowPanelPosition(int left, int top) {
+    if (!m_host || !m_host->SelectedName().isEmpty())
+        return;
+    TopEdit->setText(QString::number(top));
+    LeftEdit->setText(QString::number(left));
 }
 
 void TBtnPrm::ShowGeometry(int left, int top, int width, int height) {
@@ -290,9 +377,23 @@ void TBtnPrm::ComboCloseUp() {
     if (!FindTarget(button) || !button)
         return;
     // No entry selected (a play number outside the list was loaded): the number stays.
-    const int index = MotionCombo->currentIndex();
-    if (index >= 0)
-        button->SetTag(index - 1);
+    if (const std::optional<int> number = SelectedPlayNumber(*MotionCombo))
+        SetPlayNumber(*button, *number);
+}
+
+void TBtnPrm::ReleaseComboCloseUp() {
+    TColorBtn* button = nullptr;
+    if (!FindTarget(button) || !button)
+        return;
+    if (const std::optional<int> number = SelectedPlayNumber(*ReleaseCombo))
+        SetReleasePlay(*button, *number);
+}
+
+void TBtnPrm::StopPlayComboCloseUp() {
+    if (!FindPanelTarget())
+        return;
+    if (const std::optional<int> number = SelectedPlayNumber(*StopPlayCombo))
+        m_host->SetPanelStopPlay(*number);
 }
 
 void TBtnPrm::NameEditChange() {
@@ -305,24 +406,34 @@ void TBtnPrm::NameEditChange() {
         m_host->SetPanelCaption(NameEdit->text());
 }
 
-// The shortcut field takes every key pressed in it, Enter, Escape and Tab included, which
-// then go on to do their usual work.
+// The shortcut and stop key fields take every key pressed in them, Enter, Escape and Tab
+// included, which then go on to do their usual work.
 void TBtnPrm::ChildKey(int keyCode) {
-    if (!ShortEdit->hasFocus() || keyCode == 0)
+    if (keyCode == 0)
         return;
     TColorBtn* button = nullptr;
-    if (!FindTarget(button) || !button)
-        return;
-    button->SetParam1(keyCode);
-    ShortEdit->setText(KeyName(keyCode));
+    if (ShortEdit->hasFocus()) {
+        if (!FindTarget(button) || !button)
+            return;
+        SetShortcutKey(*button, keyCode);
+        ShortEdit->setText(KeyName(keyCode));
+    } else if (StopKeyEdit->hasFocus() && FindPanelTarget()) {
+        m_host->SetPanelStopKey(keyCode);
+        StopKeyEdit->setText(KeyName(keyCode));
+    }
 }
 
 void TBtnPrm::PadButtonPressed(const QString& name) {
     TColorBtn* button = nullptr;
-    if (!PadEdit->hasFocus() || !FindTarget(button) || !button)
-        return;
-    button->SetParam2(name);
-    PadEdit->setText(PadText(name));
+    if (PadEdit->hasFocus()) {
+        if (!FindTarget(button) || !button)
+            return;
+        SetPadButton(*button, name);
+        PadEdit->setText(PadText(name));
+    } else if (StopPadEdit->hasFocus() && FindPanelTarget()) {
+        m_host->SetPanelStopPad(name);
+        StopPadEdit->setText(PadText(name));
+    }
 }
 
 void TBtnPrm::SizeEditKeyDown(int keyCode) {
@@ -333,13 +444,31 @@ void TBtnPrm::SizeEditKeyDown(int keyCode) {
         else
             ApplyPanelGeometry();
     }
-    if (keyCode == VkEscape && m_host) {
-        // Unapplied edits are discarded.
-        if (m_host->SelectedName().isEmpty())
-            ShowPanelProperties();
-        else
-            ShowButtonProperties();
+    if (keyCode == VkEscape)
+        ReloadTarget();
+}
+
+// Enter applies the interval alone; Escape discards it as the geometry fields' edits.
+void TBtnPrm::RepeatEditKeyDown(int keyCode) {
+    TColorBtn* button = nullptr;
+    if (keyCode == VkReturn && FindTarget(button) && button) {
+        // Text that is no number keeps the interval, as the geometry fields keep theirs.
+        if (const std::optional<int> typed = FieldNumber(RepeatEdit->text()))
+            SetRepeatInterval(*button, ClampRepeatInterval(*typed));
+        RepeatEdit->setText(QString::number(RepeatInterval(*button)));
     }
+    if (keyCode == VkEscape)
+        ReloadTarget();
+}
+
+// Unapplied edits are discarded.
+void TBtnPrm::ReloadTarget() {
+    if (!m_host)
+        return;
+    if (m_host->SelectedName().isEmpty())
+        ShowPanelProperties();
+    else
+        ShowButtonProperties();
 }
 
 void TBtnPrm::ApplyButtonGeometry(TColorBtn& button) {
@@ -389,16 +518,30 @@ void TBtnPrm::ShortEditDblClick() {
     TColorBtn* button = nullptr;
     if (!FindTarget(button) || !button)
         return;
-    button->SetParam1(-1);
-    ShortEdit->setText(KeyName(-1));
+    SetShortcutKey(*button, NoShortcut);
+    ShortEdit->setText(KeyName(NoShortcut));
 }
 
 void TBtnPrm::PadEditDblClick() {
     TColorBtn* button = nullptr;
     if (!FindTarget(button) || !button)
         return;
-    button->SetParam2(QString());
+    SetPadButton(*button, QString());
     PadEdit->setText(PadText(QString()));
+}
+
+void TBtnPrm::StopKeyEditDblClick() {
+    if (!FindPanelTarget())
+        return;
+    m_host->SetPanelStopKey(NoShortcut);
+    StopKeyEdit->setText(KeyName(NoShortcut));
+}
+
+void TBtnPrm::StopPadEditDblClick() {
+    if (!FindPanelTarget())
+        return;
+    m_host->SetPanelStopPad(QString());
+    StopPadEdit->setText(PadText(QString()));
 }
 
 bool TBtnPrm::eventFilter(QObject* watched, QEvent* event) {
@@ -406,8 +549,10 @@ bool TBtnPrm::eventFilter(QObject* watched, QEvent* event) {
         const int keyCode = VirtualKeyCode(*static_cast<QKeyEvent*>(event));
         ChildKey(keyCode);
         if (watched == WidthEdit || watched == HeightEdit || watched == LeftEdit ||
-            watched == TopEdit || watched == ShortEdit)
+            watched == TopEdit || watched == ShortEdit || watched == StopKeyEdit)
             SizeEditKeyDown(keyCode);
+        else if (watched == RepeatEdit)
+            RepeatEditKeyDown(keyCode);
         else if (watched == BmpEdit)
             BmpEditKeyDown(keyCode);
     } else if (event->type() == QEvent::MouseButtonDblClick) {
@@ -415,6 +560,10 @@ bool TBtnPrm::eventFilter(QObject* watched, QEvent* event) {
             ShortEditDblClick();
         else if (watched == PadEdit)
             PadEditDblClick();
+        else if (watched == StopKeyEdit)
+            StopKeyEditDblClick();
+        else if (watched == StopPadEdit)
+            StopPadEditDblClick();
         else if (watched == BmpEdit)
             BmpEditDblClick();
     }

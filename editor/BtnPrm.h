@@ -44,8 +44,14 @@ public:
     void ShowLink(int index);
 
     // A pad button went down: while the pad field has the focus it becomes the selected
-    // button's pad button.
+    // button's pad button, while the stop pad field has it the panel's stop pad.
     void PadButtonPressed(const QString& name);
+
+    // The panel's new outer size or position, written into the geometry fields while the
+    // panel is shown (while a button is, nothing happens); the main window calls them when
+    // it is resized or moved in edit mode. Nothing is applied.
+    void ShowPanelSize(int width, int height);
+    void ShowPanelPosition(int left, int top);
 
     // Stops every call back into the host; the main window calls it before it goes.
     void DetachHost() { m_host = nullptr; }
@@ -68,6 +74,16 @@ public:
     QLineEdit* ShortEdit = nullptr;
     QLabel* PadLabel = nullptr;
     QLineEdit* PadEdit = nullptr;
+    QLabel* RepeatLabel = nullptr;
+    QLineEdit* RepeatEdit = nullptr;
+    QLabel* ReleaseLabel = nullptr;
+    TCloseUpComboBox* ReleaseCombo = nullptr;
+    QLabel* StopKeyLabel = nullptr;
+    QLineEdit* StopKeyEdit = nullptr;
+    QLabel* StopPadLabel = nullptr;
+    QLineEdit* StopPadEdit = nullptr;
+    QLabel* StopPlayLabel = nullptr;
+    TCloseUpComboBox* StopPlayCombo = nullptr;
     QLabel* BmpLabel = nullptr;
     QLineEdit* BmpEdit = nullptr;
     QLabel* Label7 = nullptr;
@@ -87,23 +103,35 @@ protected:
 
 private:
     void CreateComponents();
+    void CreateHoldFields();
+    TCloseUpComboBox* AddPlayList(QLabel*& label, const char* labelName, const QString& caption,
+                                  const char* fieldName, int y);
+    void ConnectFields();
     void FormCreate();
     void FormHide();
     void CommPortCloseUp();
     void ColorComboCloseUp();
     void ComboCloseUp();
+    void ReleaseComboCloseUp();
+    void StopPlayComboCloseUp();
     void NameEditChange();
     void ChildKey(int keyCode);
     void SizeEditKeyDown(int keyCode);
+    void RepeatEditKeyDown(int keyCode);
+    void ReloadTarget();
     void BmpEditKeyDown(int keyCode);
     void ShortEditDblClick();
     void PadEditDblClick();
+    void StopKeyEditDblClick();
+    void StopPadEditDblClick();
     void BmpEditDblClick();
     void ApplyButtonGeometry(TColorBtn& button);
     void ApplyPanelGeometry();
     void ShowGeometry(int left, int top, int width, int height);
     void SelectColor(TColor color);
     bool FindTarget(TColorBtn*& button);
+    bool FindPanelTarget();
+    void EnableButtonFields(bool enabled);
     void PlaceRow(QLabel*& label, const char* labelName, const QString& caption, QWidget* field,
                   const char* fieldName, int y);
     QLineEdit* AddField(QLabel*& label, const char* labelName, const QString& caption,

@@ -2,6 +2,7 @@
 #include "ColorBtn.h"
 #include "ColorCombo.h"
 #include "ColorDialog.h"
+#include "CommandButtonValues.h"
 #include "FileDialog.h"
 #include "PanelHost.h"
 
@@ -84,8 +85,8 @@ public:
         button->setGeometry(10, 20, 80, 30);
         button->SetColor(0x000000FF);
         button->SetFontColor(clWhite);
-        button->SetTag(4);
-        button->SetParam1(70);
+        SetPlayNumber(*button, 4);
+        SetShortcutKey(*button, 70);
         panel.selected = panelSelected ? QString() : QString("CB_1");
         editor = std::make_unique<TBtnPrm>(&panel);
         if (panelSelected)
@@ -161,13 +162,23 @@ private slots:
     void staleSelectionChangesNothingAndShowsThePanel_data();
     void staleSelectionChangesNothingAndShowsThePanel();
     void buttonDeletedWhileTheColourDialogIsOpen();
+    void repeatInterval_data();
+    void repeatInterval();
+    void releaseAndStopPlay_data();
+    void releaseAndStopPlay();
+    void stopKey_data();
+    void stopKey();
+    void padPresses_data();
+    void padPresses();
+    void panelSizeAndPositionShown_data();
+    void panelSizeAndPositionShown();
 };
 
 void TestBtnPrm::createsTheFieldsAndPortList() {
     FakePanel panel;
     TBtnPrm editor(&panel);
     QCOMPARE(editor.windowTitle(), QString("プロパティ"));
-    QCOMPARE(editor.size(), QSize(208, 237));
+    QCOMPARE(editor.size(), QSize(208, 337));
     QVERIFY(!editor.isVisible());
     QVERIFY(editor.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     QCOMPARE(editor.CommPort->count(), 31);
@@ -300,6 +311,18 @@ void TestBtnPrm::listsAndShortcutBeforeTheFirstLoad() {
     QCOMPARE(editor.ShortEdit->geometry(), QRect(76, 140, 132, 20));
     QCOMPARE(editor.PadEdit->geometry(), QRect(76, 160, 132, 20));
     QCOMPARE(editor.PadEdit->text(), QString("OFF"));
+    // The held button's and the stop's rows below the pad; the rest moves down with them.
+    QCOMPARE(editor.RepeatEdit->geometry(), QRect(76, 180, 132, 20));
+    QCOMPARE(editor.BmpEdit->geometry(), QRect(76, 280, 132, 20));
+    QCOMPARE(editor.CommPort->geometry(), QRect(76, 300, 132, 20));
+    QCOMPARE(editor.Panel1->geometry(), QRect(0, 320, 208, 17));
+    QCOMPARE(editor.RepeatEdit->text(), QString("0"));
+    QCOMPARE(editor.StopKeyEdit->text(), QString("OFF"));
+    QCOMPARE(editor.StopPadEdit->text(), QString("OFF"));
+    for (QComboBox* list : {editor.ReleaseCombo, editor.StopPlayCombo}) {
+        QCOMPARE(list->count(), 86);
+        QCOMPARE(list->currentText(), QString("OFF"));
+    }
     // The tab order is the design's, not the order on the screen.
     QStringList order;
     QWidget* widget = editor.NameEdit;
@@ -309,8 +332,9 @@ void TestBtnPrm::listsAndShortcutBeforeTheFirstLoad() {
         widget = widget->nextInFocusChain();
     } while (widget != editor.NameEdit);
     QCOMPARE(order, (QStringList{"NameEdit", "LeftEdit", "WidthEdit", "HeightEdit", "TopEdit",
-                                 "ColorCombo", "MotionCombo", "ShortEdit", "PadEdit", "CommPort",
-                                 "BmpEdit"}));
+                                 "ColorCombo", "MotionCombo", "ShortEdit", "PadEdit", "RepeatEdit",
+                                 "ReleaseCombo", "StopKeyEdit", "StopPadEdit", "StopPlayCombo",
+                                 "CommPort", "BmpEdit"}));
 }
 
 void TestBtnPrm::loadingEnablesTheFieldsOfTheTarget_data() {
@@ -331,7 +355,12 @@ void TestBtnPrm::loadingEnablesTheFieldsOfTheTarget() {
     // Loaded from the other target first, so that every rule has something to undo.
     EditorFixture fixture(!panelSelected);
     TBtnPrm& editor = *fixture.editor;
-    fixture.button->SetTag(tag);
+    SetPlayNumber(*fixture.button, tag);
+    SetRepeatInterval(*fixture.button, 250);
+    SetReleasePlay(*fixture.button, tag);
+    fixture.panel.stopKey = 32;
+    fixture.panel.stopPad = "Start";
+    fixture.panel.stopPlay = tag;
     fixture.panel.selected = panelSelected ? QString() : QString("CB_1");
     if (panelSelected)
         editor.ShowPanelProperties();
@@ -344,6 +373,19 @@ void TestBtnPrm::loadingEnablesTheFieldsOfTheTarget() {
     QCOMPARE(editor.ShortLabel->isEnabled(), !panelSelected);
     QCOMPARE(editor.PadEdit->isEnabled(), !panelSelected);
     QCOMPARE(editor.PadLabel->isEnabled(), !panelSelected);
+    for (QWidget* field : std::initializer_list<QWidget*>{editor.RepeatEdit, editor.RepeatLabel,
+                                                          editor.ReleaseCombo, editor.ReleaseLabel})
+        QVERIFY2(field->isEnabled() == !panelSelected, qPrintable(field->objectName()));
+    for (QWidget* field : std::initializer_list<QWidget*>{
+             editor.StopKeyEdit, editor.StopKeyLabel, editor.StopPadEdit, editor.StopPadLabel,
+             editor.StopPlayCombo, editor.StopPlayLabel})
+        QVERIFY2(field->isEnabled() == panelSelected, qPrintable(field->objectName()));
+    // The fields of the other target show nothing.
+    QCOMPARE(editor.RepeatEdit->text(), panelSelected ? QString() : QString("250"));
+    QCOMPARE(editor.ReleaseCombo->currentIndex(), panelSelected ? -1 : motionEntry);
+    QCOMPARE(editor.StopKeyEdit->text(), panelSelected ? QString("032  Space") : QString());
+    QCOMPARE(editor.StopPadEdit->text(), panelSelected ? QString("Start") : QString());
+    QCOMPARE(editor.StopPlayCombo->currentIndex(), panelSelected ? 5 : -1);
     QCOMPARE(editor.ShortEdit->text(), panelSelected ? QString() : QString("070  ローマ字 [Ｆ]"));
     QCOMPARE(editor.BmpEdit->isEnabled(), panelSelected);
     QCOMPARE(editor.BmpLabel->isEnabled(), panelSelected);
@@ -419,7 +461,7 @@ void TestBtnPrm::shortcutCapture() {
     fixture.Field(focus)->setFocus();
     QVERIFY(fixture.Field(focus)->hasFocus());
     fixture.Type(keys);
-    QCOMPARE(fixture.button->Param1(), param1);
+    QCOMPARE(ShortcutKey(*fixture.button), param1);
     QCOMPARE(editor.ShortEdit->text(), shortText);
     QVERIFY(QApplication::focusWidget());
     QCOMPARE(QApplication::focusWidget()->objectName(), focusAfter);
@@ -431,7 +473,7 @@ void TestBtnPrm::doubleClickClearsTheShortcut() {
     EditorFixture fixture;
     QVERIFY(fixture.Show());
     QTest::mouseDClick(fixture.editor->ShortEdit, Qt::LeftButton);
-    QCOMPARE(fixture.button->Param1(), -1);
+    QCOMPARE(ShortcutKey(*fixture.button), -1);
     QCOMPARE(fixture.editor->ShortEdit->text(), QString("OFF"));
 }
 
@@ -517,7 +559,7 @@ void TestBtnPrm::geometryKeys() {
     fixture.Type({key});
     QCOMPARE(panelSelected ? fixture.panel.bounds : fixture.button->geometry(), applied);
     QCOMPARE(GeometryTexts(editor), fields);
-    QCOMPARE(fixture.button->Param1(), 70);
+    QCOMPARE(ShortcutKey(*fixture.button), 70);
 }
 
 void TestBtnPrm::colourChoice_data() {
@@ -630,14 +672,14 @@ void TestBtnPrm::playNumber() {
     QFETCH(int, entry);
     QFETCH(int, tag);
     EditorFixture fixture(true);
-    fixture.button->SetTag(startTag);
+    SetPlayNumber(*fixture.button, startTag);
     fixture.panel.selected = "CB_1";
     fixture.editor->ShowButtonProperties();
     // Only a play number the editor applies shows.
     if (entry >= 0)
-        fixture.button->SetTag(-5);
+        SetPlayNumber(*fixture.button, -5);
     EditorFixture::ChooseEntry(fixture.editor->MotionCombo, entry);
-    QCOMPARE(fixture.button->Tag(), tag);
+    QCOMPARE(PlayNumber(*fixture.button), tag);
 }
 
 // A dropped list shows at most 20 entries and scrolls the rest, so that the play numbers'
@@ -744,9 +786,10 @@ void TestBtnPrm::pictureField() {
 
 void TestBtnPrm::staleSelectionChangesNothingAndShowsThePanel_data() {
     QTest::addColumn<QString>("action");
-    for (const char* action : {"typing a name", "Enter in the width field", "a colour",
-                               "the other colour", "a play number", "a shortcut key",
-                               "a double click on the shortcut", "Escape", "loading the button"})
+    for (const char* action :
+         {"typing a name", "Enter in the width field", "a colour", "the other colour",
+          "a play number", "a shortcut key", "a double click on the shortcut", "Escape",
+          "loading the button", "a release play", "Enter in the repeat field"})
         QTest::newRow(action) << QString(action);
 }
 
@@ -775,6 +818,12 @@ void TestBtnPrm::staleSelectionChangesNothingAndShowsThePanel() {
         fixture.Type({Qt::Key_B});
     } else if (action == "a double click on the shortcut") {
         QTest::mouseDClick(editor.ShortEdit, Qt::LeftButton);
+    } else if (action == "a release play") {
+        EditorFixture::ChooseEntry(editor.ReleaseCombo, 3);
+    } else if (action == "Enter in the repeat field") {
+        editor.RepeatEdit->setText("300");
+        editor.RepeatEdit->setFocus();
+        fixture.Type({Qt::Key_Return});
     } else {
         editor.ShowButtonProperties();
     }
@@ -782,8 +831,10 @@ void TestBtnPrm::staleSelectionChangesNothingAndShowsThePanel() {
     QCOMPARE(button.Caption(), QString("Walk"));
     QCOMPARE(button.geometry(), QRect(10, 20, 80, 30));
     QCOMPARE(button.Color(), TColor(0x000000FF));
-    QCOMPARE(button.Tag(), 4);
-    QCOMPARE(button.Param1(), 70);
+    QCOMPARE(PlayNumber(button), 4);
+    QCOMPARE(ShortcutKey(button), 70);
+    QCOMPARE(ReleasePlay(button), NoReleasePlay);
+    QCOMPARE(RepeatInterval(button), NoRepeat);
     QCOMPARE(fixture.panel.caption, QString("Panel"));
     QCOMPARE(fixture.panel.bounds, QRect(200, 100, 320, 240));
     QCOMPARE(fixture.panel.color, clBtnFace);
@@ -805,6 +856,197 @@ void TestBtnPrm::buttonDeletedWhileTheColourDialogIsOpen() {
     TColorDialog::SetRunner({});
     QCOMPARE(fixture.panel.color, clBtnFace);
     QCOMPARE(fixture.editor->windowTitle(), QString("Formのプロパティ"));
+}
+
+void TestBtnPrm::repeatInterval_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QKeyCombination>("key");
+    QTest::addColumn<int>("repeat");
+    QTest::addColumn<QString>("shown");
+    const QKeyCombination enter(Qt::Key_Return);
+    QTest::newRow("0 is none") << "0" << enter << 0 << "0";
+    QTest::newRow("49 gives 50") << "49" << enter << 50 << "50";
+    QTest::newRow("6000 gives 5000") << "6000" << enter << 5000 << "5000";
+    QTest::newRow("300") << "300" << QKeyCombination(Qt::KeypadModifier | Qt::Key_Enter) << 300
+                         << "300";
+    QTest::newRow("abc keeps the interval") << "abc" << enter << 1000 << "1000";
+    QTest::newRow("Escape discards") << "300" << QKeyCombination(Qt::Key_Escape) << 1000 << "1000";
+    QTest::newRow("another key applies nothing")
+        << "300" << QKeyCombination(Qt::Key_F5) << 1000 << "300";
+}
+
+// Enter applies the interval alone: the geometry typed beside it stays unapplied.
+void TestBtnPrm::repeatInterval() {
+    QFETCH(QString, typed);
+    QFETCH(QKeyCombination, key);
+    QFETCH(int, repeat);
+    QFETCH(QString, shown);
+    EditorFixture fixture;
+    SetRepeatInterval(*fixture.button, 1000);
+    fixture.editor->ShowButtonProperties();
+    QVERIFY(fixture.Show());
+    TBtnPrm& editor = *fixture.editor;
+    QCOMPARE(editor.RepeatEdit->text(), QString("1000"));
+    editor.WidthEdit->setText("50");
+    editor.RepeatEdit->setText(typed);
+    editor.RepeatEdit->setFocus();
+    fixture.Type({key});
+    QCOMPARE(RepeatInterval(*fixture.button), repeat);
+    QCOMPARE(editor.RepeatEdit->text(), shown);
+    QCOMPARE(fixture.button->geometry(), QRect(10, 20, 80, 30));
+    QCOMPARE(ShortcutKey(*fixture.button), 70);
+}
+
+void TestBtnPrm::releaseAndStopPlay_data() {
+    QTest::addColumn<QString>("list");
+    QTest::addColumn<int>("start");
+    QTest::addColumn<int>("entry"); // -1: the list closes with no entry selected
+    QTest::addColumn<int>("number");
+    for (const char* list : {"ReleaseCombo", "StopPlayCombo"}) {
+        QTest::addRow("%s, OFF stores -1", list) << QString(list) << 4 << 0 << -1;
+        QTest::addRow("%s, Motion1 stores 0", list) << QString(list) << -1 << 1 << 0;
+        QTest::addRow("%s, Motion80 stores 79", list) << QString(list) << -1 << 80 << 79;
+        QTest::addRow("%s, Scenario1 stores 80", list) << QString(list) << -1 << 81 << 80;
+        QTest::addRow("%s, Scenario5 stores 84", list) << QString(list) << -1 << 85 << 84;
+        QTest::addRow("%s, no entry selected keeps the number", list)
+            << QString(list) << 200 << -1 << 200;
+    }
+}
+
+void TestBtnPrm::releaseAndStopPlay() {
+    QFETCH(QString, list);
+    QFETCH(int, start);
+    QFETCH(int, entry);
+    QFETCH(int, number);
+    const bool release = list == "ReleaseCombo";
+    EditorFixture fixture(!release);
+    SetReleasePlay(*fixture.button, release ? start : NoReleasePlay);
+    fixture.panel.stopPlay = release ? -1 : start;
+    if (release)
+        fixture.editor->ShowButtonProperties();
+    else
+        fixture.editor->ShowPanelProperties();
+    const auto stored = [&] {
+        return release ? ReleasePlay(*fixture.button) : fixture.panel.stopPlay;
+    };
+    // Only a number the editor applies shows.
+    if (entry >= 0)
+        release ? SetReleasePlay(*fixture.button, -5) : void(fixture.panel.stopPlay = -5);
+    EditorFixture::ChooseEntry(fixture.editor->findChild<QComboBox*>(list), entry);
+    QCOMPARE(stored(), number);
+    QCOMPARE(release ? fixture.panel.stopPlay : ReleasePlay(*fixture.button), -1);
+    QCOMPARE(PlayNumber(*fixture.button), 4);
+}
+
+void TestBtnPrm::stopKey_data() {
+    QTest::addColumn<QList<QKeyCombination>>("keys"); // none: a double click
+    QTest::addColumn<int>("stopKey");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QString>("focusAfter");
+    QTest::addColumn<QStringList>("fields"); // width, height, left, top after the keys
+    const QStringList typed{"50", "240", "200", "100"};
+    QTest::newRow("A") << QList<QKeyCombination>{Qt::Key_A} << 65 << "065  ローマ字 [Ａ]"
+                       << "StopKeyEdit" << typed;
+    QTest::newRow("Enter becomes the stop key and applies the geometry")
+        << QList<QKeyCombination>{Qt::Key_Return} << 13 << "013  Enter"
+        << "StopKeyEdit" << QStringList{"116", "240", "200", "100"};
+    QTest::newRow("Escape becomes the stop key and reloads the fields")
+        << QList<QKeyCombination>{Qt::Key_Escape} << 27 << "027  ESC"
+        << "StopKeyEdit" << QStringList{"320", "240", "200", "100"};
+    QTest::newRow("Tab becomes the stop key and moves on")
+        << QList<QKeyCombination>{Qt::Key_Tab} << 9 << "009  "
+        << "StopPadEdit" << typed;
+    QTest::newRow("double click clears") << QList<QKeyCombination>{} << -1 << "OFF"
+                                         << "StopKeyEdit" << typed;
+}
+
+void TestBtnPrm::stopKey() {
+    QFETCH(QList<QKeyCombination>, keys);
+    QFETCH(int, stopKey);
+    QFETCH(QString, shown);
+    QFETCH(QString, focusAfter);
+    QFETCH(QStringList, fields);
+    EditorFixture fixture(true);
+    fixture.panel.stopKey = 32;
+    fixture.editor->ShowPanelProperties();
+    QVERIFY(fixture.Show());
+    TBtnPrm& editor = *fixture.editor;
+    editor.WidthEdit->setText("50");
+    editor.StopKeyEdit->setFocus();
+    if (keys.isEmpty())
+        QTest::mouseDClick(editor.StopKeyEdit, Qt::LeftButton);
+    fixture.Type(keys);
+    QCOMPARE(fixture.panel.stopKey, stopKey);
+    QCOMPARE(editor.StopKeyEdit->text(), shown);
+    QCOMPARE(QApplication::focusWidget()->objectName(), focusAfter);
+    QCOMPARE(GeometryTexts(editor), fields);
+    QCOMPARE(ShortcutKey(*fixture.button), 70);
+}
+
+void TestBtnPrm::padPresses_data() {
+    QTest::addColumn<bool>("panelSelected");
+    QTest::addColumn<QString>("focus");
+    QTest::addColumn<bool>("doubleClick"); // instead of the press of LB
+    QTest::addColumn<QString>("pad");      // the button's, then the panel's stop pad
+    QTest::addColumn<QString>("stopPad");
+    QTest::addColumn<QStringList>("shown"); // the pad and the stop pad field
+    QTest::newRow("the pad field takes it for the button") << false << "PadEdit" << false << "LB"
+                                                           << "Start" << QStringList{"LB", ""};
+    QTest::newRow("the stop pad field takes it for the panel")
+        << true << "StopPadEdit" << false << "B"
+        << "LB" << QStringList{"", "LB"};
+    QTest::newRow("the name field takes nothing, panel shown")
+        << true << "NameEdit" << false << "B"
+        << "Start" << QStringList{"", "Start"};
+    QTest::newRow("double click clears the stop pad") << true << "StopPadEdit" << true << "B"
+                                                      << "" << QStringList{"", "OFF"};
+}
+
+void TestBtnPrm::padPresses() {
+    QFETCH(bool, panelSelected);
+    QFETCH(QString, focus);
+    QFETCH(bool, doubleClick);
+    QFETCH(QString, pad);
+    QFETCH(QString, stopPad);
+    QFETCH(QStringList, shown);
+    EditorFixture fixture(panelSelected);
+    SetPadButton(*fixture.button, "B");
+    fixture.panel.stopPad = "Start";
+    if (panelSelected)
+        fixture.editor->ShowPanelProperties();
+    else
+        fixture.editor->ShowButtonProperties();
+    QVERIFY(fixture.Show());
+    TBtnPrm& editor = *fixture.editor;
+    fixture.Field(focus)->setFocus();
+    QVERIFY(fixture.Field(focus)->hasFocus());
+    if (doubleClick)
+        QTest::mouseDClick(fixture.Field(focus), Qt::LeftButton);
+    else
+        editor.PadButtonPressed("LB");
+    QCOMPARE(PadButton(*fixture.button), pad);
+    QCOMPARE(fixture.panel.stopPad, stopPad);
+    QCOMPARE((QStringList{editor.PadEdit->text(), editor.StopPadEdit->text()}), shown);
+}
+
+void TestBtnPrm::panelSizeAndPositionShown_data() {
+    QTest::addColumn<bool>("panelSelected");
+    QTest::addColumn<QStringList>("fields");
+    QTest::newRow("panel shown") << true << QStringList{"500", "400", "-30", "40"};
+    QTest::newRow("button shown keeps the button's")
+        << false << QStringList{"80", "30", "10", "20"};
+}
+
+// The main window's own resizing and moving only shows; nothing is applied.
+void TestBtnPrm::panelSizeAndPositionShown() {
+    QFETCH(bool, panelSelected);
+    QFETCH(QStringList, fields);
+    EditorFixture fixture(panelSelected);
+    fixture.editor->ShowPanelSize(500, 400);
+    fixture.editor->ShowPanelPosition(-30, 40);
+    QCOMPARE(GeometryTexts(*fixture.editor), fields);
+    QCOMPARE(fixture.panel.bounds, QRect(200, 100, 320, 240));
+    QCOMPARE(fixture.button->geometry(), QRect(10, 20, 80, 30));
 }
 
 QTEST_MAIN(TestBtnPrm)
