@@ -3,6 +3,7 @@
 #include "BtnPrm.h"
 #include "ColorBtn.h"
 #include "CommX.h"
+#include "CommandButtonValues.h"
 #include "FileDialog.h"
 #include "FileReport.h"
 #include "FrameExtents.h"
@@ -10,7 +11,7 @@
 #include "MessageBox.h"
 #include "PanelLayout.h"
 #include "PanelLink.h"
-#include "PressFeedback.h"
+#include "PressControl.h"
 #include "ShortcutFilter.h"
 #include "UiFont.h"
 #include "WindowMessageReceiver.h"
@@ -92,7 +93,9 @@ TCmdMain::TCmdMain(const QString& settingsFolder, QWidget* parent,
     SetWidth(DesignWidth);
     SetHeight(DesignHeight);
     CreateComponents(std::move(device));
-    m_shortcuts = new TShortcutFilter(this, [this](int keyCode) { DispatchShortcut(keyCode); });
+    m_shortcuts = new TShortcutFilter(
+        this, [this](int keyCode, bool autoRepeat) { m_presses->KeyDown(keyCode, autoRepeat); },
+        [this](int keyCode) { m_presses->KeyUp(keyCode); });
     auto* messages = new TWindowMessageReceiver(this);
     connect(messages, &TWindowMessageReceiver::Received, this, &TCmdMain::WindowMessage);
     SetMessageBoxOwner(this);
@@ -119,7 +122,8 @@ void TCmdMain::CreateComponents(std::unique_ptr<ICommDevice> device) {
     CreateMenu();
 
     m_link = new TPanelLink(this, std::move(device));
-    ConnectLink();
+    m_presses = new TPressControl(*m_link, {}, this);
+    connect(EditCheck, &QAction::toggled, m_presses, &TPressControl::SetEditMode);
     CommX1 = &m_link->Comm();
     AddComponent(CommX1);
 
@@ -131,24 +135,6 @@ void TCmdMain::CreateComponents(std::unique_ptr<ICommDevice> device) {
     SaveDialog->SetFilter(LayoutFilter);
     SaveDialog->SetOverwritePrompt(true);
     AddComponent(SaveDialog);
-}
-
-void TCmdMain::ConnectLink() {
-    m_link->SetPlayNumberSource([this](QObject* button) { return PlayNumberOf(button); });
-    // Each press shows on its own button whether the board answered.
-    connect(m_link, &TPanelLink::PressStarted, this, [](QObject* pressed) {
-        if (auto* button = qobject_cast<TColorBtn*>(pressed))
-            button->ClearPressOutcome();
-    });
-    connect(m_link, &TPanelLink::PressEnded, this,
-            [this](QObject* pressed, int, TPressOutcome outcome) {
-                auto* button = qobject_cast<TColorBtn*>(pressed);
-                if (!button)
-                    return;
-                const TPressFeedback shown =
-                    FeedbackFor(outcome, m_link->LinkIndex() == MotionEditorLink);
-                button->ShowPressOutcome(shown.frame, shown.ms, shown.toolTip);
-            });
 }
 
 QAction* TCmdMain::AddMenuItem(const char* name, const QString& caption) {
@@ -360,6 +346,9 @@ PanelLayout TCmdMain::DescribePanel() const {
     layout.height = Height();
     layout.color = m_color;
     layout.backgroundFile = BackgroundFile;
+    layout.stopKey = m_presses->Stop().key;
+    layout.stopPad = m_presses->Stop().pad;
+    layout.stopPlay = m_presses->Stop().play;
     for (QObject* component : Components()) {
         const auto* button = qobject_cast<const TColorBtn*>(component);
         if (!button || !IsCommandButton(button))
@@ -370,11 +359,13 @@ PanelLayout TCmdMain::DescribePanel() const {
         stored.left = button->x();
         stored.width = button->width();
         stored.height = button->height();
-        stored.motion = button->Tag();
-        stored.shortCut = button->Param1();
+        stored.motion = PlayNumber(*button);
+        stored.shortCut = ShortcutKey(*button);
         stored.color = button->Color();
         stored.fontColor = button->FontColor();
-        stored.pad = button->Param2();
+        stored.pad = PadButton(*button);
+        stored.repeat = RepeatInterval(*button);
+        stored.release = ReleasePlay(*button);
         layout.buttons.push_back(stored);
     }
     layout.buttonCounter = static_cast<int>(layout.buttons.size());
@@ -407,6 +398,7 @@ bool TCmdMain::LoadLayout(const QString& fileName, bool asLayout) {
     SetLeft(layout->left);
     SetColor(layout->color);
     BackgroundFile = layout->backgroundFile;
+    m_presses->SetStop({layout->stopKey, layout->stopPad, layout->stopPlay});
     ButtonCounter = layout->buttonCounter;
     const int count = static_cast<int>(layout->buttons.size());
     for (int i = 0; i < count; ++i)
@@ -427,16 +419,19 @@ TColorBtn* TCmdMain::CreateCommandButton(const PanelButton& stored, const QStrin
     auto* button = new TColorBtn(this);
     button->SetCaption(stored.caption);
     button->setGeometry(ButtonGeometry(stored));
-    button->SetTag(stored.motion);
-    button->SetParam1(stored.shortCut);
-    button->SetParam2(stored.pad);
+    SetPlayNumber(*button, stored.motion);
+    SetShortcutKey(*button, stored.shortCut);
+    SetPadButton(*button, stored.pad);
+    SetRepeatInterval(*button, stored.repeat);
+    SetReleasePlay(*button, stored.release);
     button->SetColor(stored.color);
     button->SetFontColor(ContrastTextColor(stored.color));
     button->SetButtonStyle(bsStd);
     button->setObjectName(name);
     button->SetFocusline(false);
-    connect(button, &QPushButton::clicked, this, [this, button] { PressButton(button); });
-    // Mouse-downs and moves reach ButtonMouseDown and ButtonMouseMove before the button.
+    connect(button, &QPushButton::clicked, m_presses, [this, button] { m_presses->Click(button); });
+    m_presses->AddButton(button);
+    // Mouse-downs, moves and ups reach the panel before the button.
     button->installEventFilter(this);
     button->setMouseTracking(true);
     button->show();
@@ -468,15 +463,13 @@ void TCmdMain::FormPaint(QPainter& canvas) {
 void TCmdMain::FormResize() {
     if (!EditMode() || !SelectedButtonName.isEmpty() || !m_editor)
         return;
-    m_editor->WidthEdit->setText(QString::number(Width()));
-    m_editor->HeightEdit->setText(QString::number(Height()));
+    m_editor->ShowPanelSize(Width(), Height());
 }
 
 void TCmdMain::WMMove() {
     if (!EditMode() || !SelectedButtonName.isEmpty() || !m_editor)
         return;
-    m_editor->TopEdit->setText(QString::number(Top()));
-    m_editor->LeftEdit->setText(QString::number(Left()));
+    m_editor->ShowPanelPosition(Left(), Top());
 }
 
 void TCmdMain::FormMouseDown() {
@@ -585,6 +578,13 @@ bool TCmdMain::event(QEvent* event) {
     case QEvent::NonClientAreaMouseButtonPress:
         if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
             WMNCLButtonDown();
+        break;
+    case QEvent::WindowDeactivate:
+        // The key that holds a button may come up where the panel does not hear it.
+        m_presses->EndKeyHolds();
+        break;
+    case QEvent::WindowBlocked:
+        m_presses->EndAllHolds();
         break;
     case QEvent::WindowActivate: {
         // X11 frames belong to the window manager, which reports no clicks on them. A click

@@ -27,6 +27,7 @@ class TShortcutFilter;
 class TCommX;
 
 class TPanelLink;
+class TPressControl;
 class TFileDialog;
 struct PanelButton;
 struct PanelLayout;
@@ -115,12 +116,12 @@ public:
     void ButtonMouseDown(TColorBtn* button, Qt::MouseButton mouseButton, TShiftState shift, int x,
                          int y);
     void ButtonMouseMove(TColorBtn* button, TShiftState shift, int x, int y);
+    // A click on the button, and a key-down of a shortcut, as the inputs report them.
     void PressButton(TColorBtn* button);
     void DispatchShortcut(int keyCode);
     // A pad button presses the buttons that have it, as a shortcut key does; in edit mode
-    // it goes to the property editor instead.
+    // it also goes to the property editor, which may be waiting for one.
     void PadButtonPressed(const QString& name);
-    void DispatchPad(const QString& name);
     // A window message from another program; none needs an answer.
     void WindowMessage(quint32 message, qint32 wParam, qint32 lParam);
 
@@ -130,8 +131,10 @@ public:
     bool LoadLayout(const QString& fileName, bool asLayout = false);
     PanelLayout DescribePanel() const;
 
-    // The link to the robot: the serial component, the motion editor, every press.
+    // The link to the robot: the serial component and the motion editor.
     TPanelLink& Link() const { return *m_link; }
+    // Every press and hold, whatever input it came from.
+    TPressControl& Presses() const { return *m_presses; }
     // The window system through which the motion editor is found and told; tests give a fake.
     void SetWindowSystem(std::unique_ptr<IWindowSystem> windows);
     // Where pad presses come from; none until the program gives one.
@@ -180,15 +183,12 @@ protected:
 private:
     void CreateComponents(std::unique_ptr<ICommDevice> device);
     void CreateMenu();
-    void ConnectLink();
     QAction* AddMenuItem(const char* name, const QString& caption);
     void AddComponent(QObject* component);
     void RemoveCommandButtons();
     TColorBtn* CreateCommandButton(const PanelButton& stored, const QString& name);
     void ApplyEditMode();
     bool IsOnCommandButton(const QMouseEvent& event) const;
-    int PlayNumberOf(QObject* button) const;
-    void PressMatching(const std::function<bool(const TColorBtn&)>& matches);
     void SetButtonGeometry(TColorBtn& button, const QRect& geometry);
     // The outer geometry on the screen, as stored: the window manager's frame included.
     struct OuterGeometry {
@@ -206,6 +206,7 @@ private:
     TColor m_color;
     TColor m_fontColor;
     TPanelLink* m_link = nullptr;
+    TPressControl* m_presses = nullptr;
     TShortcutFilter* m_shortcuts = nullptr;
     std::unique_ptr<TPadInput> m_pads;
     QPointer<TBtnPrm> m_editor;
@@ -215,7 +216,4 @@ private:
     // is what the geometry reads give until then.
     OuterGeometry m_wanted;
     bool m_framePending = false;
-    int m_stopKey = -1;
-    QString m_stopPad;
-    int m_stopPlay = -1;
 };

@@ -3,17 +3,10 @@
 
 #include "ButtonDrag.h"
 #include "ColorBtn.h"
-#include "PanelLink.h"
+#include "PressControl.h"
 
 #include <QApplication>
 #include <QMouseEvent>
-
-namespace {
-
-constexpr int NoPlayNumber = -1;
-constexpr int NoShortcut = -1;
-
-} // namespace
 
 void TCmdMain::ButtonMouseDown(TColorBtn* button, Qt::MouseButton, TShiftState shift, int x,
                                int y) {
@@ -54,61 +47,28 @@ void TCmdMain::SetButtonGeometry(TColorBtn& button, const QRect& geometry) {
 }
 
 void TCmdMain::PressButton(TColorBtn* button) {
-    if (button)
-        m_link->Press({button});
-}
-
-int TCmdMain::PlayNumberOf(QObject* component) const {
-    const auto* button = qobject_cast<const TColorBtn*>(component);
-    if (!button || EditMode() || button->Tag() == NoPlayNumber)
-        return TPanelLink::NoPlay;
-    return button->Tag();
+    m_presses->Click(button);
 }
 
 void TCmdMain::DispatchShortcut(int keyCode) {
-    if (keyCode == NoShortcut)
-        return;
-    PressMatching([keyCode](const TColorBtn& button) { return button.Param1() == keyCode; });
-}
-
-void TCmdMain::DispatchPad(const QString& name) {
-    if (name.isEmpty() || EditMode())
-        return;
-    PressMatching([&name](const TColorBtn& button) { return button.Param2() == name; });
+    m_presses->KeyDown(keyCode, false);
 }
 
 void TCmdMain::PadButtonPressed(const QString& name) {
-    // A box or dialog is being answered: keys and clicks cannot reach the panel either.
     if (QApplication::activeModalWidget())
         return;
-    if (!EditMode())
-        DispatchPad(name);
-    else if (m_editor)
+    m_presses->PadDown(name);
+    if (EditMode() && m_editor)
         m_editor->PadButtonPressed(name);
 }
 
 void TCmdMain::SetPadInput(std::unique_ptr<TPadInput> input) {
     m_pads = std::move(input);
-    if (m_pads)
-        connect(m_pads.get(), &TPadInput::ButtonPressed, this, &TCmdMain::PadButtonPressed);
-}
-
-void TCmdMain::PressMatching(const std::function<bool(const TColorBtn&)>& matches) {
-    QList<QPointer<TColorBtn>> matching;
-    const QList<QObject*> components = Components();
-    for (auto it = components.crbegin(); it != components.crend(); ++it) {
-        auto* button = qobject_cast<TColorBtn*>(*it);
-        if (button && IsCommandButton(button) && matches(*button))
-            matching.append(button);
-    }
-    // Every button of one key-down is pressed as one press, so that all of them wait
-    // together for an exchange that is running.
-    QList<QPointer<QObject>> pressed;
-    for (const QPointer<TColorBtn>& button : matching) {
-        button->setFocus(Qt::ShortcutFocusReason);
-        pressed.append(button.data());
-    }
-    m_link->Press(pressed);
+    if (!m_pads)
+        return;
+    connect(m_pads.get(), &TPadInput::ButtonPressed, this, &TCmdMain::PadButtonPressed);
+    // An up always arrives, also under a box: it ends the hold its down began.
+    connect(m_pads.get(), &TPadInput::ButtonReleased, m_presses, &TPressControl::PadUp);
 }
 
 void TCmdMain::WindowMessage(quint32, qint32, qint32) {
@@ -125,8 +85,14 @@ bool TCmdMain::eventFilter(QObject* watched, QEvent* event) {
         auto* mouse = static_cast<QMouseEvent*>(event);
         const QPoint at = mouse->position().toPoint();
         ButtonMouseDown(button, mouse->button(), ShiftStateOf(*mouse), at.x(), at.y());
+        if (mouse->button() == Qt::LeftButton && !EditMode())
+            m_presses->MouseDown(button);
         break;
     }
+    case QEvent::MouseButtonRelease:
+        if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
+            m_presses->MouseUp(button);
+        break;
     case QEvent::MouseMove: {
         auto* mouse = static_cast<QMouseEvent*>(event);
         const QPoint at = mouse->position().toPoint();
@@ -140,25 +106,31 @@ bool TCmdMain::eventFilter(QObject* watched, QEvent* event) {
 }
 
 int TCmdMain::PanelStopKey() const {
-    return m_stopKey;
+    return m_presses->Stop().key;
 }
 
 void TCmdMain::SetPanelStopKey(int keyCode) {
-    m_stopKey = keyCode;
+    TStopSettings stop = m_presses->Stop();
+    stop.key = keyCode;
+    m_presses->SetStop(stop);
 }
 
 QString TCmdMain::PanelStopPad() const {
-    return m_stopPad;
+    return m_presses->Stop().pad;
 }
 
 void TCmdMain::SetPanelStopPad(const QString& name) {
-    m_stopPad = name;
+    TStopSettings stop = m_presses->Stop();
+    stop.pad = name;
+    m_presses->SetStop(stop);
 }
 
 int TCmdMain::PanelStopPlay() const {
-    return m_stopPlay;
+    return m_presses->Stop().play;
 }
 
 void TCmdMain::SetPanelStopPlay(int number) {
-    m_stopPlay = number;
+    TStopSettings stop = m_presses->Stop();
+    stop.play = number;
+    m_presses->SetStop(stop);
 }

@@ -77,52 +77,10 @@ TPressOutcome TPanelLink::Play(int number) {
     // An adapter unplugged under the link and plugged in again is taken up again here.
     RecoverLostLink(*m_comm);
     const bool lineUp = m_comm->IsOpen() && !m_comm->DeviceGone();
-    if (Cmd::SendPlayCommand(*m_comm, 1, 0, static_cast<unsigned char>(number)))
+    if (Cmd::SendPlayCommand(*m_comm, Cmd::PanelPlayFlag0, Cmd::PanelPlayFlag2,
+                             static_cast<unsigned char>(number)))
         return TPressOutcome::Acknowledged;
     return lineUp ? TPressOutcome::NotAnswered : TPressOutcome::NothingSent;
-}
-
-QList<QPointer<QObject>> TPanelLink::Playable(const QList<QPointer<QObject>>& buttons) const {
-    QList<QPointer<QObject>> playable;
-    for (const QPointer<QObject>& button : buttons) {
-        if (button && m_playNumberOf && m_playNumberOf(button) != NoPlay)
-            playable.append(button);
-    }
-    return playable;
-}
-
-void TPanelLink::Press(const QList<QPointer<QObject>>& buttons) {
-    QList<QPointer<QObject>> next = Playable(buttons);
-    if (next.isEmpty())
-        return;
-    // The exchange of a running press lets the event loop run, and a press arriving there
-    // waits for it.
-    if (m_pressRunning) {
-        m_pending = next;
-        return;
-    }
-    m_pressRunning = true;
-    while (!next.isEmpty()) {
-        for (const QPointer<QObject>& button : next) {
-            if (button)
-                RunPress(button);
-        }
-        next = std::exchange(m_pending, {});
-    }
-    m_pressRunning = false;
-}
-
-// A button may have been switched to OFF, or edit mode turned on, since it was pressed.
-void TPanelLink::RunPress(QObject* button) {
-    const QPointer<QObject> alive(button);
-    const int number = m_playNumberOf ? m_playNumberOf(button) : NoPlay;
-    if (number == NoPlay)
-        return;
-    emit PressStarted(button);
-    if (!alive)
-        return;
-    const TPressOutcome outcome = Play(number);
-    emit PressEnded(alive.data(), number, outcome);
 }
 
 void StartLink(TCustomCommX& comm) {

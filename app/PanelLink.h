@@ -3,12 +3,9 @@
 #include "CommDevice.h"
 #include "WindowSystem.h"
 
-#include <QList>
 #include <QObject>
-#include <QPointer>
 #include <QString>
 
-#include <functional>
 #include <memory>
 
 class ECommError;
@@ -36,17 +33,12 @@ enum class TPressOutcome {
 };
 
 // The link between the panel and the robot: the serial component, the window system
-// through which the motion editor is found and told, and which of the two a press takes.
-// It runs every press, so that presses never nest, and takes back an adapter that was
-// unplugged and plugged in again.
+// through which the motion editor is found and told, and which of the two a play takes.
+// It takes back an adapter that was unplugged and plugged in again. Who plays when is
+// decided by its caller.
 class TPanelLink : public QObject {
     Q_OBJECT
 public:
-    // The number a button would play now, or NoPlay when it plays nothing (an OFF button,
-    // edit mode). Asked when the button is pressed and again when its turn comes.
-    using PlayNumberSource = std::function<int(QObject* button)>;
-    static constexpr int NoPlay = -1;
-
     // Without a device the termios device is used; without a window system, X11's.
     explicit TPanelLink(QObject* parent = nullptr, std::unique_ptr<ICommDevice> device = {},
                         std::unique_ptr<IWindowSystem> windows = {});
@@ -70,31 +62,15 @@ public:
     // One play number over the chosen link, waited for to the end; lets the event loop run.
     TPressOutcome Play(int number);
 
-    void SetPlayNumberSource(PlayNumberSource source) { m_playNumberOf = std::move(source); }
-    // Presses the buttons one after the other. Presses never nest: buttons pressed while an
-    // exchange runs become the pending set, replacing an earlier one, and run, in the order
-    // given, as soon as the running ones are done. Buttons that play nothing are left out.
-    void Press(const QList<QPointer<QObject>>& buttons);
-
 signals:
     // The chosen entry changed other than by the user's choice in the list.
     void LinkShown(int index);
-    // One pressed button's play begins: after any exchange before it.
-    void PressStarted(QObject* button);
-    // One pressed button's play has ended.
-    void PressEnded(QObject* button, int number, TPressOutcome outcome);
 
 private:
-    QList<QPointer<QObject>> Playable(const QList<QPointer<QObject>>& buttons) const;
-    void RunPress(QObject* button);
-
     TCommX* m_comm;
     std::unique_ptr<IWindowSystem> m_windows;
     int m_index = -1;
     TWindowHandle m_motionEditorWindow = NoWindow;
-    PlayNumberSource m_playNumberOf;
-    bool m_pressRunning = false;
-    QList<QPointer<QObject>> m_pending;
 };
 
 // The link selection's steps for a port list index. The motion editor link closes the

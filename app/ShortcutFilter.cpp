@@ -6,8 +6,8 @@
 #include <QKeyEvent>
 #include <QWidget>
 
-TShortcutFilter::TShortcutFilter(QWidget* window, TDispatch dispatch)
-    : QObject(window), m_window(window), m_dispatch(std::move(dispatch)) {
+TShortcutFilter::TShortcutFilter(QWidget* window, TKeyDown down, TKeyUp up)
+    : QObject(window), m_window(window), m_down(std::move(down)), m_up(std::move(up)) {
     qApp->installEventFilter(this);
 }
 
@@ -16,7 +16,8 @@ TShortcutFilter::~TShortcutFilter() {
 }
 
 bool TShortcutFilter::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() != QEvent::KeyPress || !watched->isWidgetType())
+    const bool down = event->type() == QEvent::KeyPress;
+    if ((!down && event->type() != QEvent::KeyRelease) || !watched->isWidgetType())
         return false;
     auto* target = static_cast<QWidget*>(watched);
     if (target->window() != m_window)
@@ -26,8 +27,13 @@ bool TShortcutFilter::eventFilter(QObject* watched, QEvent* event) {
     QWidget* first = m_window->focusWidget() ? m_window->focusWidget() : m_window;
     if (target != first)
         return false;
-    const int code = VirtualKeyCode(*static_cast<QKeyEvent*>(event));
-    if (code != 0)
-        m_dispatch(code);
+    const auto* key = static_cast<QKeyEvent*>(event);
+    const int code = VirtualKeyCode(*key);
+    if (code == 0)
+        return false;
+    if (down)
+        m_down(code, key->isAutoRepeat());
+    else if (!key->isAutoRepeat() && m_up)
+        m_up(code);
     return false;
 }

@@ -120,13 +120,14 @@ void TBtnPrm::CreateComponents() {
              140);
     PadEdit = new TUnselectedEdit(this);
     PlaceRow(PadLabel, "PadLabel", QStringLiteral("パッド"), PadEdit, "PadEdit", 160);
-    CreateHoldFields();
     BmpEdit = new TUnselectedEdit(this);
-    PlaceRow(BmpLabel, "BmpLabel", QStringLiteral("背景画"), BmpEdit, "BmpEdit", 280);
+    PlaceRow(BmpLabel, "BmpLabel", QStringLiteral("背景画"), BmpEdit, "BmpEdit", 180);
     CommPort = new TCloseUpComboBox(this);
     CommPort->setItemDelegate(new TItemHeightDelegate(ListItemHeight, CommPort));
     CommPort->setMaxVisibleItems(VisibleListItems);
-    PlaceRow(Label7, "Label7", QStringLiteral("シリアルポート"), CommPort, "CommPort", 300);
+    PlaceRow(Label7, "Label7", QStringLiteral("シリアルポート"), CommPort, "CommPort", 200);
+    // Below everything that was there before, so that no field moves from its place.
+    CreateHoldFields();
 
     Panel1 = new QLabel(QStringLiteral("Vodazevivuzo3 06/08/11版"), this);
     Panel1->setObjectName(QStringLiteral("Panel1"));
@@ -140,11 +141,11 @@ void TBtnPrm::CreateComponents() {
     OpenPictureDialog->SetPicturePreview(true);
 
     // Tab order follows the design's order, not the order on screen; the held button's and
-    // the stop's fields come after the pad, top to bottom.
-    const QList<QWidget*> tabOrder{NameEdit,    LeftEdit,      WidthEdit,    HeightEdit,
-                                   TopEdit,     ColorCombo,    MotionCombo,  ShortEdit,
-                                   PadEdit,     RepeatEdit,    ReleaseCombo, StopKeyEdit,
-                                   StopPadEdit, StopPlayCombo, CommPort,     BmpEdit};
+    // the stop's fields come last, top to bottom.
+    const QList<QWidget*> tabOrder{NameEdit,     LeftEdit,    WidthEdit,   HeightEdit,
+                                   TopEdit,      ColorCombo,  MotionCombo, ShortEdit,
+                                   PadEdit,      CommPort,    BmpEdit,     RepeatEdit,
+                                   ReleaseCombo, StopKeyEdit, StopPadEdit, StopPlayCombo};
     for (qsizetype i = 1; i < tabOrder.size(); ++i)
         setTabOrder(tabOrder.at(i - 1), tabOrder.at(i));
     ConnectFields();
@@ -153,17 +154,17 @@ void TBtnPrm::CreateComponents() {
 // What a held button does, then the panel's stop.
 void TBtnPrm::CreateHoldFields() {
     RepeatEdit =
-        AddField(RepeatLabel, "RepeatLabel", QStringLiteral("リピート"), "RepeatEdit", 180);
+        AddField(RepeatLabel, "RepeatLabel", QStringLiteral("リピート"), "RepeatEdit", 220);
     ReleaseCombo =
-        AddPlayList(ReleaseLabel, "ReleaseLabel", QStringLiteral("離した時"), "ReleaseCombo", 200);
+        AddPlayList(ReleaseLabel, "ReleaseLabel", QStringLiteral("離した時"), "ReleaseCombo", 240);
     StopKeyEdit = new TUnselectedEdit(this);
     PlaceRow(StopKeyLabel, "StopKeyLabel", QStringLiteral("停止キー"), StopKeyEdit, "StopKeyEdit",
-             220);
+             260);
     StopPadEdit = new TUnselectedEdit(this);
     PlaceRow(StopPadLabel, "StopPadLabel", QStringLiteral("停止パッド"), StopPadEdit, "StopPadEdit",
-             240);
+             280);
     StopPlayCombo = AddPlayList(StopPlayLabel, "StopPlayLabel", QStringLiteral("停止時の再生"),
-                                "StopPlayCombo", 260);
+                                "StopPlayCombo", 300);
 }
 
 void TBtnPrm::ConnectFields() {

@@ -21,9 +21,14 @@ inline constexpr int RetryCount = 0;
 // The longest reply ExchangeCommand can collect.
 inline constexpr int ReplyBufferSize = 256;
 
+// The flag arguments the panel plays with: option bit 0 set, bit 2 clear. What the two
+// bits mean to the board is its own affair; the panel has always sent these.
+inline constexpr unsigned char PanelPlayFlag0 = 1;
+inline constexpr unsigned char PanelPlayFlag2 = 0;
+
 // Sends play command F4, flags, number, checksum after the probe byte and returns true
 // exactly when the board acknowledged it with 0x06. Flag bit 0 is set when flag0 is 1,
-// bit 2 when flag2 is 1. The panel sends (1, 0, play number).
+// bit 2 when flag2 is 1. The panel sends PanelPlayFlag0, PanelPlayFlag2 and the number.
 bool SendPlayCommand(TCustomCommX& comm, unsigned char flag0, unsigned char flag2,
                      unsigned char number);
 

@@ -16,6 +16,7 @@
 #include "MessageBox.h"
 #include "PanelLayout.h"
 #include "PanelLink.h"
+#include "PressControl.h"
 #include "SdlPadInput.h"
 #include "VirtualPad.h"
 
@@ -180,7 +181,7 @@ int main(int argc, char** argv) {
     const double idleOnePad = IdleCpuPercent(idleSeconds);
 
     int ended = 0;
-    QObject::connect(&panel.Link(), &TPanelLink::PressEnded, [&ended] { ++ended; });
+    QObject::connect(&panel.Presses(), &TPressControl::PlayEnded, [&ended] { ++ended; });
     std::vector<double> keyMs, padMs;
     int lost = 0;
     for (int i = 0; i < presses * 2; ++i) {

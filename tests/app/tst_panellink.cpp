@@ -1,7 +1,8 @@
-// The link to the robot without any window: the stored choice, the outcome of each press
-// over both links, and presses that arrive while an exchange runs.
+// The link to the robot without any window: the stored choice and the outcome of each play
+// over both links.
 #include "CommX.h"
 #include "FakeCommDevice.h"
+#include "FakeLink.h"
 #include "FakeWindowSystem.h"
 #include "MessageBoxRecorder.h"
 #include "PanelLink.h"
@@ -21,39 +22,6 @@ namespace {
 
 using Bytes = TFakeCommDevice::Bytes;
 
-// A link on the fake device and the fake window system; the motion editor's window is 42.
-struct Link {
-    TFakeCommDevice* device = nullptr;
-    TFakeWindowSystem* windows = nullptr;
-    std::unique_ptr<TPanelLink> link;
-
-    Link() {
-        auto fakeDevice = std::make_unique<TFakeCommDevice>();
-        auto fakeWindows = std::make_unique<TFakeWindowSystem>();
-        device = fakeDevice.get();
-        windows = fakeWindows.get();
-        windows->SetWindows({{42, true, "Editor", "TPosewright3"}});
-        link = std::make_unique<TPanelLink>(nullptr, std::move(fakeDevice), std::move(fakeWindows));
-    }
-    // The board echoes the probe and answers a command with `answer`.
-    void Answer(Bytes answer) {
-        device->SetReply([answer](const Bytes& written) {
-            if (written == Bytes{0x0D})
-                return Bytes{0x0D};
-            return written.size() > 1 ? answer : Bytes{};
-        });
-    }
-    // The play numbers of the commands written, in order.
-    QList<int> Played() const {
-        QList<int> numbers;
-        const Bytes written = device->Written();
-        for (std::size_t i = 0; i + 3 < written.size(); ++i)
-            if (written[i] == 0xF4)
-                numbers << written[i + 2];
-        return numbers;
-    }
-};
-
 } // namespace
 
 class TestPanelLink : public QObject {
@@ -63,8 +31,6 @@ private slots:
     void restoresTheStoredChoice();
     void outcomeOfAPlay_data();
     void outcomeOfAPlay();
-    void pressesDuringAnExchangeWaitAsOneSet_data();
-    void pressesDuringAnExchangeWaitAsOneSet();
 };
 
 void TestPanelLink::restoresTheStoredChoice_data() {
@@ -170,73 +136,6 @@ void TestPanelLink::outcomeOfAPlay() {
     // Choosing the link again forgets the motion editor's window.
     link.link->ChooseLink(index);
     QCOMPARE(link.link->MotionEditorWindow(), NoWindow);
-}
-
-void TestPanelLink::pressesDuringAnExchangeWaitAsOneSet_data() {
-    QTest::addColumn<QList<QList<int>>>("arriving"); // button sets pressed during the first
-    QTest::addColumn<QList<int>>("played");
-    QTest::newRow("one key-down on two buttons: both, in the order given")
-        << QList<QList<int>>{{2, 3}} << QList<int>{1, 2, 3};
-    QTest::newRow("a later press replaces the whole pending set")
-        << QList<QList<int>>{{2, 3}, {4}} << QList<int>{1, 4};
-    QTest::newRow("a press of OFF buttons only keeps the pending set")
-        << QList<QList<int>>{{2}, {0}} << QList<int>{1, 2};
-    QTest::newRow("OFF buttons are left out of a set")
-        << QList<QList<int>>{{0, 3}} << QList<int>{1, 3};
-}
-
-void TestPanelLink::pressesDuringAnExchangeWaitAsOneSet() {
-    QFETCH(QList<QList<int>>, arriving);
-    QFETCH(QList<int>, played);
-    Link link;
-    MessageBoxRecorder boxes;
-    link.link->ChooseLink(3);
-    // Each button plays its own object name's number; "0" plays nothing.
-    std::vector<std::unique_ptr<QObject>> buttons;
-    auto button = [&](int number) {
-        buttons.push_back(std::make_unique<QObject>());
-        buttons.back()->setObjectName(QString::number(number));
-        return QPointer<QObject>(buttons.back().get());
-    };
-    link.link->SetPlayNumberSource([](QObject* b) {
-        const int number = b->objectName().toInt();
-        return number == 0 ? TPanelLink::NoPlay : number;
-    });
-    // The board answers the first command only once the other presses have arrived. The
-    // reply runs under the device's lock, maybe on its worker: the presses come from a
-    // timer on this thread, which the exchange's wait lets run.
-    std::atomic<bool> commandWaiting{false};
-    std::atomic<bool> first{true};
-    link.device->SetReply([&](const Bytes& written) {
-        if (written == Bytes{0x0D})
-            return Bytes{0x0D};
-        if (first.exchange(false)) {
-            commandWaiting = true;
-            return Bytes{};
-        }
-        return Bytes{0x06};
-    });
-    QTimer arrivals;
-    arrivals.setInterval(1);
-    connect(&arrivals, &QTimer::timeout, this, [&] {
-        if (!commandWaiting.exchange(false))
-            return;
-        arrivals.stop();
-        for (const QList<int>& set : arriving) {
-            QList<QPointer<QObject>> pressed;
-            for (int number : set)
-                pressed << button(number);
-            link.link->Press(pressed);
-        }
-        link.device->PushInput({0x06});
-    });
-    arrivals.start();
-    QSignalSpy ended(link.link.get(), &TPanelLink::PressEnded);
-    link.link->Press({button(1)});
-    QCOMPARE(link.Played(), played);
-    QCOMPARE(ended.count(), played.size());
-    for (const QVariantList& press : ended)
-        QCOMPARE(press.at(2).value<TPressOutcome>(), TPressOutcome::Acknowledged);
 }
 
 QTEST_GUILESS_MAIN(TestPanelLink)

@@ -183,9 +183,10 @@ void TestBtnPrm::listsAndShortcutBeforeTheFirstLoad() {
     QCOMPARE(editor.PadEdit->geometry(), QRect(76, 160, 132, 20));
     QCOMPARE(editor.PadEdit->text(), QString("OFF"));
     // The held button's and the stop's rows below the pad; the rest moves down with them.
-    QCOMPARE(editor.RepeatEdit->geometry(), QRect(76, 180, 132, 20));
-    QCOMPARE(editor.BmpEdit->geometry(), QRect(76, 280, 132, 20));
-    QCOMPARE(editor.CommPort->geometry(), QRect(76, 300, 132, 20));
+    QCOMPARE(editor.BmpEdit->geometry(), QRect(76, 180, 132, 20));
+    QCOMPARE(editor.CommPort->geometry(), QRect(76, 200, 132, 20));
+    QCOMPARE(editor.RepeatEdit->geometry(), QRect(76, 220, 132, 20));
+    QCOMPARE(editor.StopPlayCombo->geometry(), QRect(76, 300, 132, 20));
     QCOMPARE(editor.Panel1->geometry(), QRect(0, 320, 208, 17));
     QCOMPARE(editor.RepeatEdit->text(), QString("0"));
     QCOMPARE(editor.StopKeyEdit->text(), QString("OFF"));
@@ -203,9 +204,9 @@ void TestBtnPrm::listsAndShortcutBeforeTheFirstLoad() {
         widget = widget->nextInFocusChain();
     } while (widget != editor.NameEdit);
     QCOMPARE(order, (QStringList{"NameEdit", "LeftEdit", "WidthEdit", "HeightEdit", "TopEdit",
-                                 "ColorCombo", "MotionCombo", "ShortEdit", "PadEdit", "RepeatEdit",
-                                 "ReleaseCombo", "StopKeyEdit", "StopPadEdit", "StopPlayCombo",
-                                 "CommPort", "BmpEdit"}));
+                                 "ColorCombo", "MotionCombo", "ShortEdit", "PadEdit", "CommPort",
+                                 "BmpEdit", "RepeatEdit", "ReleaseCombo", "StopKeyEdit",
+                                 "StopPadEdit", "StopPlayCombo"}));
 }
 
 void TestBtnPrm::loadingEnablesTheFieldsOfTheTarget_data() {
