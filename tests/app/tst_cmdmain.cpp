@@ -82,6 +82,7 @@ private slots:
     void rightClickOpensTheMenuOnPanelAndButtons_data();
     void rightClickOpensTheMenuOnPanelAndButtons();
     void workedExampleIsRestored();
+    void closeWritesTheWorkedExampleBackUnchanged_data();
     void closeWritesTheWorkedExampleBackUnchanged();
     void layoutExtension_data();
     void layoutExtension();
@@ -236,8 +237,16 @@ void TestCmdMain::workedExampleIsRestored() {
     QCOMPARE(panel.LastButton.data(), dance);
 }
 
+void TestCmdMain::closeWritesTheWorkedExampleBackUnchanged_data() {
+    QTest::addColumn<QString>("fixture");
+    QTest::newRow("worked example") << "app/worked_example.ini";
+    // The held buttons' keys and the stop go through the buttons and back.
+    QTest::newRow("held buttons and the stop") << "storage/held_buttons.vmd";
+}
+
 void TestCmdMain::closeWritesTheWorkedExampleBackUnchanged() {
-    const QByteArray example = ReadAll(TAPDECK_TEST_DATA "/app/worked_example.ini");
+    QFETCH(QString, fixture);
+    const QByteArray example = ReadAll(TAPDECK_TEST_DATA "/" + fixture);
     WriteAll(SettingsPath(), example);
     {
         TCmdMain panel(m_dir->path());

@@ -67,7 +67,10 @@ char* toString(const PanelButton& b) {
                        .arg(b.shortCut)
                        .arg(b.color)
                        .arg(b.fontColor)
-                       .append(QStringLiteral(" pad ") + b.pad)
+                       .append(QStringLiteral(" pad %1 repeat %2 release %3")
+                                   .arg(b.pad)
+                                   .arg(b.repeat)
+                                   .arg(b.release))
                        .toUtf8()
                        .constData());
 }
@@ -168,6 +171,9 @@ void TestPanelLayout::loadThenSaveKeepsTheFile_data() {
     QTest::newRow("pad buttons, one unknown") << "pad_buttons.vmd"
                                               << "A"
                                               << "Paddle9";
+    // Repeat and Release after Pad, or after Color without one; the stop in [Form].
+    QTest::newRow("held buttons and the stop") << "held_buttons.vmd"
+                                               << "Up" << QString();
 }
 
 void TestPanelLayout::loadThenSaveKeepsTheFile() {
@@ -204,6 +210,17 @@ void TestPanelLayout::load_data() {
     three.buttons = {DefaultButton(3), DefaultButton(2),
                      Button(QStringLiteral("Only"), 1, 2, 3, 4, 5, 66, 0x00FF00)};
     QTest::newRow("Button=3 with only Button1") << "button3_only_button1.vmd" << three;
+
+    // Repeats clamped into 50-5000 with 0 for none; a release or stop play outside 0-84 is
+    // none.
+    PanelLayout held = Defaults();
+    held.buttonCounter = 4;
+    for (int number = 4; number >= 1; --number)
+        held.buttons.push_back(DefaultButton(number));
+    held.buttons[1].repeat = MinRepeatInterval;
+    held.buttons[2].repeat = MaxRepeatInterval;
+    held.buttons[3].repeat = MinRepeatInterval;
+    QTest::newRow("held values out of range") << "held_out_of_range.vmd" << held;
 
     PanelLayout missing = Defaults();
     missing.buttonCounter = 1;
@@ -280,6 +297,9 @@ void TestPanelLayout::load() {
     QCOMPARE(loaded->backgroundFile, expected.backgroundFile);
     QCOMPARE(loaded->buttonCounter, expected.buttonCounter);
     QCOMPARE(loaded->comm, 0);
+    QCOMPARE(loaded->stopKey, expected.stopKey);
+    QCOMPARE(loaded->stopPad, expected.stopPad);
+    QCOMPARE(loaded->stopPlay, expected.stopPlay);
     QCOMPARE(loaded->buttons.size(), expected.buttons.size());
     for (size_t i = 0; i < expected.buttons.size(); ++i)
         QCOMPARE(loaded->buttons[i], expected.buttons[i]);
