@@ -11,13 +11,16 @@
 #include "FakePadInput.h"
 #include "FakeWindowSystem.h"
 #include "MessageBoxRecorder.h"
+#include "PressControl.h"
 #include "SdlPadInput.h"
 #include "SimulatorProcess.h"
 #include "VirtualPad.h"
 
 #include <QApplication>
 #include <QCursor>
+#include <QDialog>
 #include <QFile>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QTemporaryDir>
@@ -33,6 +36,8 @@ namespace {
 
 struct StoredButton {
     int left, top, width, height, motion, shortCut;
+    int repeat = 0;
+    int release = -1;
 };
 
 // A panel with a client area of 304 x 201 whose settings file holds the given buttons
@@ -51,6 +56,10 @@ QByteArray SettingsFile(int comm, const QList<StoredButton>& buttons) {
                 "\r\nHeight=" + QByteArray::number(b.height) +
                 "\r\nMotion=" + QByteArray::number(b.motion) +
                 "\r\nShortCut=" + QByteArray::number(b.shortCut) + "\r\n";
+        if (b.repeat != 0)
+            text += "Repeat=" + QByteArray::number(b.repeat) + "\r\n";
+        if (b.release != -1)
+            text += "Release=" + QByteArray::number(b.release) + "\r\n";
     }
     return text;
 }
@@ -131,6 +140,8 @@ private slots:
     void padButtonsPressLikeShortcuts_data();
     void padButtonsPressLikeShortcuts();
     void padFieldCapturesAndClears();
+    void holdEndsWhenThePanelLetsGo_data();
+    void holdEndsWhenThePanelLetsGo();
     void pressDuringASlowExchangeRunsAfterIt_data();
     void pressDuringASlowExchangeRunsAfterIt();
 };
@@ -522,6 +533,71 @@ void TestCommandButtons::padFieldCapturesAndClears() {
     panel.Button(1)->SetParam2("Paddle9");
     panel.editor->ShowButtonProperties();
     QCOMPARE(field->text(), QString("OFF"));
+}
+
+void TestCommandButtons::holdEndsWhenThePanelLetsGo_data() {
+    QTest::addColumn<bool>("byMouse"); // the hold starts with the mouse, else with the key A
+    QTest::addColumn<QString>("ending");
+    QTest::addColumn<QList<int>>("posted"); // after the ending and A's real release
+    // CB_1 plays 4 and, when let go, 9; the stop key Escape plays 3.
+    QTest::newRow("key up") << false << "keyUp" << QList<int>{4, 9};
+    QTest::newRow("auto-repeat's up and down pairs are no release")
+        << false << "autoRepeat" << QList<int>{4, 9};
+    QTest::newRow("a modal window opens") << false << "modal" << QList<int>{4, 9};
+    QTest::newRow("another window takes the keyboard") << false << "deactivate" << QList<int>{4, 9};
+    QTest::newRow("edit mode comes on") << false << "editMode" << QList<int>{4, 9};
+    QTest::newRow("the stop key: no release play") << false << "stopKey" << QList<int>{4, 3};
+    QTest::newRow("mouse up away from the button") << true << "mouseUp" << QList<int>{4, 9};
+    QTest::newRow("the stop key ends a mouse hold") << true << "stopKey" << QList<int>{4, 3};
+}
+
+void TestCommandButtons::holdEndsWhenThePanelLetsGo() {
+    QFETCH(bool, byMouse);
+    QFETCH(QString, ending);
+    QFETCH(QList<int>, posted);
+    Panel panel(0, {{10, 10, 80, 30, 4, 65, 0, 9}});
+    panel.main->SetPanelStopKey(27);
+    panel.main->SetPanelStopPlay(3);
+    panel.main->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(panel.main.get()));
+    panel.main->setFocus();
+    TColorBtn* button = panel.Button(1);
+    if (byMouse)
+        SendMouse(button, QEvent::MouseButtonPress, Qt::LeftButton, Qt::LeftButton, {5, 5});
+    else
+        QTest::keyPress(QApplication::focusWidget(), Qt::Key_A);
+    QCOMPARE(panel.Posted(), QList<int>{4});
+    QWidget* focus = QApplication::focusWidget();
+    QWidget other;
+    QDialog box(panel.main.get());
+    if (ending == "keyUp") {
+        QTest::keyRelease(focus, Qt::Key_A);
+    } else if (ending == "autoRepeat") {
+        for (QEvent::Type type : {QEvent::KeyRelease, QEvent::KeyPress}) {
+            QKeyEvent pair(type, Qt::Key_A, Qt::NoModifier, "a", true);
+            QApplication::sendEvent(focus, &pair);
+        }
+        QCOMPARE(panel.Posted(), QList<int>{4});
+    } else if (ending == "modal") {
+        box.setModal(true);
+        box.show();
+        QTRY_COMPARE(panel.Posted().size(), 2);
+    } else if (ending == "deactivate") {
+        other.show();
+        other.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&other));
+    } else if (ending == "editMode") {
+        panel.main->SetEditMode(true);
+    } else if (ending == "stopKey") {
+        QTest::keyClick(focus, Qt::Key_Escape);
+    } else if (ending == "mouseUp") {
+        SendMouse(button, QEvent::MouseButtonRelease, Qt::LeftButton, {}, {500, 500});
+    }
+    // A key that comes up in another window is not heard.
+    if (!byMouse && ending != "deactivate")
+        QTest::keyRelease(focus, Qt::Key_A);
+    QCOMPARE(panel.Posted(), posted);
+    QVERIFY(panel.main->Presses().HeldButtons().isEmpty());
 }
 
 void TestCommandButtons::pressDuringASlowExchangeRunsAfterIt_data() {
