@@ -109,6 +109,8 @@ bool ApplyOption(OptionReader& reader, SimulatorOptions& options, int& modes) {
         return reader.TakeInt(0, 256, options.board.probeReplyCount);
     } else if (name == "--log") {
         return reader.TakeText("a file name", options.logFile);
+    } else if (name == "--record") {
+        return reader.TakeText("a file name", options.recordFile);
     } else if (reader.IsSwitch("--trace")) {
         options.trace = true;
     } else if (reader.IsSwitch("--exit-with-parent")) {
@@ -208,6 +210,9 @@ Options:
       --probe-bytes N   send N bytes back for each probe (default 1)
       --log FILE        append the log to FILE instead of standard output
       --trace           also log every probe, command and reply, in hex
+      --record FILE     append every probe byte and every play to FILE, one line
+                        each, with the time its bytes were read in microseconds
+                        on the monotonic clock, e.g. "81234567890 play 4"
       --exit-with-parent
                         end when the program that started it ends (for tests)
   -h, --help            show this text

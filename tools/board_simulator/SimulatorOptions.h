@@ -14,6 +14,8 @@ struct SimulatorOptions {
     BoardSettings board;
     int delayMs = 0;
     std::string logFile; // empty: standard output
+    // Every probe byte and play, with the monotonic time its bytes were read; empty: none.
+    std::string recordFile;
     bool trace = false;
     bool exitWithParent = false;
     bool help = false;

@@ -13,6 +13,7 @@
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 extern char** environ;
@@ -30,7 +31,9 @@ bool SimulatorProcess::Start(const QString& folder, int port, const QStringList&
     const QString portName = "COM" + QString::number(port);
     m_linkPath = folder + "/ports/" + portName;
     m_logPath = folder + "/board-" + portName + ".log";
+    m_recordPath = folder + "/board-" + portName + ".record";
     QFile::remove(m_logPath);
+    QFile::remove(m_recordPath);
 
     QList<QByteArray> args{QFile::encodeName(m_program),
                            "--dir",
@@ -40,6 +43,8 @@ bool SimulatorProcess::Start(const QString& folder, int port, const QStringList&
                            "--trace",
                            "--log",
                            QFile::encodeName(m_logPath),
+                           "--record",
+                           QFile::encodeName(m_recordPath),
                            "--exit-with-parent"};
     for (const QString& option : options)
         args << option.toLocal8Bit();
@@ -150,4 +155,23 @@ bool SimulatorProcess::WaitForTraffic(int count, int timeoutMs) const {
         QThread::msleep(5);
     }
     return true;
+}
+
+QList<SimulatorProcess::Play> SimulatorProcess::Plays() const {
+    QFile file(m_recordPath);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QList<Play> plays;
+    qint64 probe = -1;
+    QByteArray text = file.readAll();
+    // A line still being written is left for the next call.
+    text.truncate(text.lastIndexOf('\n') + 1);
+    for (const QByteArray& line : text.split('\n')) {
+        const QList<QByteArray> fields = line.split(' ');
+        if (fields.size() == 2 && fields[1] == "probe")
+            probe = fields[0].toLongLong();
+        else if (fields.size() == 3 && fields[1] == "play" && probe >= 0)
+            plays.append({fields[2].toInt(), std::exchange(probe, -1)});
+    }
+    return plays;
 }

@@ -4,6 +4,7 @@
 // link in a given folder and a full trace log beside it. Spawned with posix_spawn rather
 // than QProcess: ThreadSanitizer does not survive a fork from a threaded process.
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -22,7 +23,8 @@ public:
     void SetProgram(const QString& program) { m_program = program; }
 
     // Starts the simulator with ports/COM<port> in folder, logging with --trace to
-    // folder/board-COM<port>.log, plus the given options. Returns once the link exists.
+    // folder/board-COM<port>.log and recording to folder/board-COM<port>.record, plus the
+    // given options. Returns once the link exists.
     // The simulator ends by itself when this process ends.
     bool Start(const QString& folder, int port, const QStringList& options = {});
     // SIGTERM, then waits for the exit. True when it exited normally with status 0.
@@ -30,6 +32,7 @@ public:
 
     QString LinkPath() const { return m_linkPath; }
     QString LogPath() const { return m_logPath; }
+    QString RecordPath() const { return m_recordPath; }
     QString ErrorString() const { return m_error; }
 
     // The log lines so far without their time stamps, e.g. "rx 0D", "tx 06",
@@ -40,6 +43,15 @@ public:
     // Waits until the log holds at least count traffic lines.
     bool WaitForTraffic(int count, int timeoutMs) const;
 
+    // One play the board received, and when the probe byte that began its exchange was
+    // read: microseconds on the monotonic clock, std::chrono::steady_clock's.
+    struct Play {
+        int number = -1;
+        qint64 probeMicros = 0;
+    };
+    // The plays so far, in the order they came; a probe without a play after it is left out.
+    QList<Play> Plays() const;
+
 private:
     bool ReadFirstLine(QByteArray& line, int timeoutMs);
 
@@ -49,5 +61,6 @@ private:
     bool m_exitedCleanly = false;
     QString m_linkPath;
     QString m_logPath;
+    QString m_recordPath;
     QString m_error;
 };

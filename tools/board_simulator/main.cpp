@@ -28,10 +28,14 @@ void RequestStop(int) {
     errno = saved;
 }
 
-std::int64_t MonotonicMs() {
+std::int64_t MonotonicMicros() {
     timespec now{};
     ::clock_gettime(CLOCK_MONOTONIC, &now);
-    return std::int64_t(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+    return std::int64_t(now.tv_sec) * 1000000 + now.tv_nsec / 1000;
+}
+
+std::int64_t MonotonicMs() {
+    return MonotonicMicros() / 1000;
 }
 
 class Log {
@@ -99,6 +103,34 @@ private:
     bool m_trace;
 };
 
+// The probes and plays with the time their bytes were read, on the clock other programs
+// on the machine read too, for whoever measures the panel's timing against the board.
+class Record {
+public:
+    explicit Record(std::FILE* file) : m_file(file) {}
+
+    void Events(const std::vector<board::BoardEvent>& events, std::int64_t readMicros) {
+        if (m_file == nullptr)
+            return;
+        bool wrote = false;
+        for (const board::BoardEvent& event : events) {
+            if (event.kind == board::BoardEvent::Kind::Probe)
+                std::fprintf(m_file, "%lld probe\n", static_cast<long long>(readMicros));
+            else if (event.kind == board::BoardEvent::Kind::Played)
+                std::fprintf(m_file, "%lld play %d\n", static_cast<long long>(readMicros),
+                             event.number);
+            else
+                continue;
+            wrote = true;
+        }
+        if (wrote)
+            std::fflush(m_file);
+    }
+
+private:
+    std::FILE* m_file;
+};
+
 struct PendingReply {
     std::int64_t dueMs;
     board::Bytes bytes;
@@ -133,7 +165,8 @@ bool InstallSignals() {
 }
 
 // Runs until a stop signal. Returns the exit status.
-int Serve(board::PseudoTerminal& terminal, const board::SimulatorOptions& options, Log& log) {
+int Serve(board::PseudoTerminal& terminal, const board::SimulatorOptions& options, Log& log,
+          Record& record) {
     board::BoardModel model(options.board);
     std::deque<PendingReply> pending;
     std::uint8_t buffer[4096];
@@ -153,7 +186,8 @@ int Serve(board::PseudoTerminal& terminal, const board::SimulatorOptions& option
         if (ready > 0 && (fds[0].revents & POLLIN) != 0) {
             const ssize_t count = ::read(terminal.MasterFd(), buffer, sizeof buffer);
             if (count > 0) {
-                const std::int64_t now = MonotonicMs();
+                const std::int64_t readMicros = MonotonicMicros();
+                const std::int64_t now = readMicros / 1000;
                 board::FeedResult result = model.Feed(buffer, static_cast<std::size_t>(count), now);
                 // The reply goes out before anything is logged: the log must not slow it.
                 bool sentNow = false;
@@ -163,6 +197,7 @@ int Serve(board::PseudoTerminal& terminal, const board::SimulatorOptions& option
                     else
                         pending.push_back({now + options.delayMs, std::move(result.reply)});
                 }
+                record.Events(result.events, readMicros);
                 log.Events(result.events, sentNow);
             } else if (count < 0 && errno != EAGAIN && errno != EINTR) {
                 log.Line(std::string("read failed: ") + std::strerror(errno));
@@ -215,6 +250,16 @@ int main(int argc, char** argv) {
         }
     }
     Log log(logFile, options.trace);
+    std::FILE* recordFile = nullptr;
+    if (!options.recordFile.empty()) {
+        recordFile = std::fopen(options.recordFile.c_str(), "ae");
+        if (recordFile == nullptr) {
+            std::fprintf(stderr, "%s: cannot open %s: %s\n", program.c_str(),
+                         options.recordFile.c_str(), std::strerror(errno));
+            return 1;
+        }
+    }
+    Record record(recordFile);
 
     if (!InstallSignals()) {
         std::fprintf(stderr, "%s: cannot install signal handlers\n", program.c_str());
@@ -247,9 +292,11 @@ int main(int argc, char** argv) {
     std::printf("%s: press Ctrl+C to stop\n", program.c_str());
     std::fflush(stdout);
 
-    const int status = Serve(terminal, options, log);
+    const int status = Serve(terminal, options, log, record);
     terminal.Unlink();
     if (logFile != stdout)
         std::fclose(logFile);
+    if (recordFile != nullptr)
+        std::fclose(recordFile);
     return status;
 }

@@ -8,6 +8,7 @@
 #include <QTest>
 
 #include <csignal>
+#include <ctime>
 #include <fcntl.h>
 #include <poll.h>
 #include <termios.h>
@@ -57,6 +58,12 @@ private:
     int m_fd = -1;
 };
 
+qint64 MonotonicMicros() {
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    return qint64(now.tv_sec) * 1000000 + now.tv_nsec / 1000;
+}
+
 } // namespace
 
 class TestBoardSimulator : public QObject {
@@ -70,6 +77,7 @@ private slots:
     void answers();
     void delaysReplies();
     void logsPlaysWithTimeStamps();
+    void recordsProbesAndPlaysWithTheirTimes();
     void removesLinkOnSignal_data();
     void removesLinkOnSignal();
     void replacesStaleLink();
@@ -109,7 +117,7 @@ void TestBoardSimulator::helpTellsHowToTryThePanel() {
     QCOMPARE(process.exitCode(), 0);
     const QByteArray text = process.readAllStandardOutput();
     for (const char* word : {"--dir", "--port", "--silent", "--nak", "--probe-only", "--delay",
-                             "--log", "make run", "COM3"})
+                             "--log", "--record", "make run", "COM3"})
         QVERIFY2(text.contains(word), word);
 }
 
@@ -266,6 +274,40 @@ void TestBoardSimulator::logsPlaysWithTimeStamps() {
     }
     QCOMPARE(texts, (QStringList{"play 0 (motion 1) flags 01", "play 80 (scenario 1) flags 01",
                                  "bad checksum: F4 01 50 FF"}));
+}
+
+// Each line's time is the monotonic clock's in microseconds: it lies between the test's own
+// readings of that clock just before the bytes went out and once the reply was in.
+void TestBoardSimulator::recordsProbesAndPlaysWithTheirTimes() {
+    QTemporaryDir dir;
+    const QString recordPath = dir.filePath("board.record");
+    QProcess process;
+    QVERIFY(Start(process, dir, {"--record", recordPath}));
+    Line line(dir.filePath("ports/COM4"));
+    QList<std::pair<qint64, qint64>> sent;
+    for (const char* bytes : {"0D", "F40100F5", "0D", "F4015045", "F40150FF", "0D"}) {
+        const qint64 before = MonotonicMicros();
+        QVERIFY(line.Send(QByteArray::fromHex(bytes)));
+        QCOMPARE(line.Receive(50).size(), 1);
+        sent.append({before, MonotonicMicros()});
+    }
+    process.terminate();
+    QVERIFY(process.waitForFinished(5000));
+
+    QFile record(recordPath);
+    QVERIFY(record.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(record.readAll()).split('\n', Qt::SkipEmptyParts);
+    // The bad checksum is no play.
+    const QList<std::pair<int, QString>> expected = {
+        {0, "probe"}, {1, "play 0"}, {2, "probe"}, {3, "play 80"}, {5, "probe"}};
+    QCOMPARE(lines.size(), expected.size());
+    for (int i = 0; i < lines.size(); ++i) {
+        const qint64 at = lines[i].section(' ', 0, 0).toLongLong();
+        QCOMPARE(lines[i].section(' ', 1), expected[i].second);
+        const auto [before, after] = sent[expected[i].first];
+        QVERIFY2(at >= before && at <= after,
+                 qPrintable(QString("%1 not in %2..%3").arg(lines[i]).arg(before).arg(after)));
+    }
 }
 
 void TestBoardSimulator::removesLinkOnSignal_data() {
