@@ -5,10 +5,12 @@
 namespace {
 
 constexpr std::array<const char*, static_cast<size_t>(TControllerButton::Count)> Names{
-    "A",    "B",     "X",  "Y",  "LB", "RB",   "LT",   "RT",
-    "Back", "Start", "LS", "RS", "Up", "Down", "Left", "Right"};
+    "A",     "B",       "X",       "Y",        "LB",    "RB",      "LT",      "RT",
+    "Back",  "Start",   "LS",      "RS",       "Up",    "Down",    "Left",    "Right",
+    "LS-Up", "LS-Down", "LS-Left", "LS-Right", "RS-Up", "RS-Down", "RS-Left", "RS-Right"};
 
 constexpr QLatin1StringView JoystickPrefix("Button");
+constexpr QChar PairJoin(u'+');
 // SDL reports at most a few hundred buttons; the bound keeps a stored name sane.
 constexpr int MaxJoystickButton = 999;
 
@@ -36,4 +38,16 @@ bool IsPadButtonName(const QString& name) {
     bool ok = false;
     const int number = digits.toInt(&ok);
     return ok && number >= 1 && number <= MaxJoystickButton && digits.front().isDigit();
+}
+
+QString PadPairName(const QString& first, const QString& second) {
+    return first + PairJoin + second;
+}
+
+QStringList PadPairParts(const QString& name) {
+    const QStringList parts = name.split(PairJoin);
+    if (parts.size() != 2 || parts.front() == parts.back() || !IsPadButtonName(parts.front()) ||
+        !IsPadButtonName(parts.back()))
+        return {};
+    return parts;
 }

@@ -11,11 +11,23 @@
 
 namespace {
 
-// Triggers read 0 let go to 32767 pulled fully; one is down past half its travel.
-constexpr int TriggerHalf = (SDL_JOYSTICK_AXIS_MAX + 1) / 2;
-bool TriggerDown(int value) {
-    return value > TriggerHalf;
+// Triggers read 0 let go to 32767 pulled fully, sticks -32768 to 32767 on each axis.
+double Travel(int value) {
+    return double(value) / SDL_JOYSTICK_AXIS_MAX;
 }
+
+// Down past PressTravel, up again below ReleaseTravel.
+bool TriggerDown(bool wasDown, int value) {
+    return wasDown ? Travel(value) >= ReleaseTravel : Travel(value) > PressTravel;
+}
+
+QString StickName(int stick, TStickDirection direction) {
+    using B = TControllerButton;
+    static constexpr B Names[2][4]{{B::LSUp, B::LSDown, B::LSLeft, B::LSRight},
+                                   {B::RSUp, B::RSDown, B::RSLeft, B::RSRight}};
+    return PadButtonName(Names[stick][int(direction) - 1]);
+}
+
 const QString InputFolder = QStringLiteral("/dev/input");
 const QString DeviceFolder = QStringLiteral("/dev");
 
@@ -134,7 +146,12 @@ TSdlPadInput::Events TSdlPadInput::Take(const SDL_Event& event) {
         break;
     case SDL_CONTROLLERAXISMOTION:
         if (Pad* pad = Find(event.caxis.which))
-            TriggerMoved(*pad, event.caxis.axis, event.caxis.value, events);
+            ControllerAxisMoved(*pad, event.caxis.axis, event.caxis.value, events);
+        break;
+    case SDL_JOYAXISMOTION:
+        // A joystick's first two axes are taken for its left stick.
+        if (Pad* pad = Find(event.jaxis.which); pad && !pad->controller && event.jaxis.axis < 2)
+            pad->MoveStick(0, event.jaxis.axis == 1, event.jaxis.value, events);
         break;
     case SDL_JOYBUTTONDOWN:
     case SDL_JOYBUTTONUP:
@@ -184,16 +201,30 @@ void TSdlPadInput::Open(int deviceIndex) {
             SDL_JoystickClose(pad.joystick);
         return;
     }
-    // Triggers already held when the pad arrives press nothing until let go.
-    if (pad.controller) {
-        pad.leftTrigger =
-            TriggerDown(SDL_GameControllerGetAxis(pad.controller, SDL_CONTROLLER_AXIS_TRIGGERLEFT));
-        pad.rightTrigger = TriggerDown(
-            SDL_GameControllerGetAxis(pad.controller, SDL_CONTROLLER_AXIS_TRIGGERRIGHT));
-    } else if (SDL_JoystickNumHats(pad.joystick) > 0) {
-        pad.hat = SDL_JoystickGetHat(pad.joystick, 0);
-    }
+    ReadHeld(pad);
     m_pads.push_back(pad);
+}
+
+// Triggers, sticks and the hat already held when the pad arrives press nothing until let go.
+void TSdlPadInput::ReadHeld(Pad& pad) {
+    if (pad.controller) {
+        const auto axis = [&pad](SDL_GameControllerAxis axis) {
+            return SDL_GameControllerGetAxis(pad.controller, axis);
+        };
+        pad.leftTrigger = TriggerDown(false, axis(SDL_CONTROLLER_AXIS_TRIGGERLEFT));
+        pad.rightTrigger = TriggerDown(false, axis(SDL_CONTROLLER_AXIS_TRIGGERRIGHT));
+        pad.sticks[0] = {axis(SDL_CONTROLLER_AXIS_LEFTX), axis(SDL_CONTROLLER_AXIS_LEFTY)};
+        pad.sticks[1] = {axis(SDL_CONTROLLER_AXIS_RIGHTX), axis(SDL_CONTROLLER_AXIS_RIGHTY)};
+    } else {
+        if (SDL_JoystickNumHats(pad.joystick) > 0)
+            pad.hat = SDL_JoystickGetHat(pad.joystick, 0);
+        if (SDL_JoystickNumAxes(pad.joystick) >= 2)
+            pad.sticks[0] = {SDL_JoystickGetAxis(pad.joystick, 0),
+                             SDL_JoystickGetAxis(pad.joystick, 1)};
+    }
+    for (Stick& stick : pad.sticks)
+        stick.direction =
+            NextStickDirection(TStickDirection::None, Travel(stick.x), Travel(stick.y));
 }
 
 void TSdlPadInput::Close(int instance, Events& events) {
@@ -217,23 +248,49 @@ TSdlPadInput::Pad* TSdlPadInput::Find(int instance) {
     return nullptr;
 }
 
-// A trigger goes down once when it passes the threshold and up when it comes back.
-void TSdlPadInput::TriggerMoved(Pad& pad, int axis, int value, Events& events) {
+// A trigger goes down once when it passes PressTravel and up when it comes back below
+// ReleaseTravel; a stick's direction changes as NextStickDirection says.
+void TSdlPadInput::ControllerAxisMoved(Pad& pad, int axis, int value, Events& events) {
     bool* down = nullptr;
     TControllerButton button = TControllerButton::LT;
-    if (axis == SDL_CONTROLLER_AXIS_TRIGGERLEFT) {
+    switch (axis) {
+    case SDL_CONTROLLER_AXIS_LEFTX:
+    case SDL_CONTROLLER_AXIS_LEFTY:
+        pad.MoveStick(0, axis == SDL_CONTROLLER_AXIS_LEFTY, value, events);
+        return;
+    case SDL_CONTROLLER_AXIS_RIGHTX:
+    case SDL_CONTROLLER_AXIS_RIGHTY:
+        pad.MoveStick(1, axis == SDL_CONTROLLER_AXIS_RIGHTY, value, events);
+        return;
+    case SDL_CONTROLLER_AXIS_TRIGGERLEFT:
         down = &pad.leftTrigger;
-    } else if (axis == SDL_CONTROLLER_AXIS_TRIGGERRIGHT) {
+        break;
+    case SDL_CONTROLLER_AXIS_TRIGGERRIGHT:
         down = &pad.rightTrigger;
         button = TControllerButton::RT;
-    } else {
+        break;
+    default:
         return;
     }
     // Only a crossing counts: a trigger held as the pad arrived reports nothing until let go.
-    if (const bool now = TriggerDown(value); now != *down) {
+    if (const bool now = TriggerDown(*down, value); now != *down) {
         *down = now;
         pad.Set(PadButtonName(button), now, events);
     }
+}
+
+// The direction left releases before the one entered presses.
+void TSdlPadInput::Pad::MoveStick(int index, bool vertical, int value, Events& events) {
+    Stick& stick = sticks[index];
+    (vertical ? stick.y : stick.x) = value;
+    const TStickDirection was = stick.direction;
+    stick.direction = NextStickDirection(was, Travel(stick.x), Travel(stick.y));
+    if (stick.direction == was)
+        return;
+    if (was != TStickDirection::None)
+        Set(StickName(index, was), false, events);
+    if (stick.direction != TStickDirection::None)
+        Set(StickName(index, stick.direction), true, events);
 }
 
 // Each direction that goes off releases and then each that comes on presses; a diagonal

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "PadInput.h"
+#include "StickDirection.h"
 
 #include <QFileSystemWatcher>
 #include <QList>
@@ -48,18 +49,27 @@ private:
     };
     using Events = QList<Event>;
 
+    struct Stick {
+        int x = 0;
+        int y = 0;
+        // Down, whether or not that was reported.
+        TStickDirection direction = TStickDirection::None;
+    };
+
     struct Pad {
         int instance = -1;
         _SDL_GameController* controller = nullptr; // null for a joystick-only pad
         _SDL_Joystick* joystick = nullptr;
         int hat = 0;
-        // Past the threshold, whether or not that was reported.
+        // Down, whether or not that was reported.
         bool leftTrigger = false;
         bool rightTrigger = false;
+        Stick sticks[2]; // left, right
         // Reported down and not yet up, in the order they went down.
         QStringList held;
 
         void Set(const QString& name, bool down, Events& events);
+        void MoveStick(int index, bool vertical, int value, Events& events);
     };
 
     void Handle(const SDL_Event& event);
@@ -69,7 +79,8 @@ private:
     // Releases what the pad held, then forgets it.
     void Close(int instance, Events& events);
     Pad* Find(int instance);
-    void TriggerMoved(Pad& pad, int axis, int value, Events& events);
+    static void ReadHeld(Pad& pad);
+    static void ControllerAxisMoved(Pad& pad, int axis, int value, Events& events);
     void HatMoved(Pad& pad, int value, Events& events);
     void DevicesChanged();
     void WatchDeviceFolder();

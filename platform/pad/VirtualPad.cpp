@@ -13,6 +13,7 @@ int AttachVirtualPad(bool controller) {
         desc.name = "virtual controller";
     } else {
         desc.type = SDL_JOYSTICK_TYPE_ARCADE_STICK;
+        desc.naxes = 2;
         desc.nbuttons = 12;
         desc.nhats = 1;
         desc.name = "virtual stick";

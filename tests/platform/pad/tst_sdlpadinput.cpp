@@ -139,8 +139,41 @@ void TestSdlPadInput::presses_data() {
                                                               {S::Axis, rt, -32768},
                                                               {S::Axis, rt, 30000}}
                                                << QStringList{"+RT", "-RT", "+RT"};
-    QTest::newRow("stick axes press nothing")
-        << true << QList<Step>{{S::Axis, SDL_CONTROLLER_AXIS_LEFTX, 32767}} << QStringList{};
+    // The trigger goes down past 0.6 of its travel and up below 0.45.
+    const auto travel = [](double fraction) { return int(fraction * 65535) - 32768; };
+    QTest::newRow("LT to 0.55, 0.4, 0.65, 0.5") << true
+                                                << QList<Step>{{S::Axis, lt, -32768},
+                                                               {S::Axis, lt, travel(0.55)},
+                                                               {S::Axis, lt, travel(0.4)},
+                                                               {S::Axis, lt, travel(0.65)},
+                                                               {S::Axis, lt, travel(0.5)}}
+                                                << QStringList{"+LT"};
+    // Sticks: one direction at a time, down past 0.6, up below 0.45 (see tst_stickdirection).
+    const int lx = SDL_CONTROLLER_AXIS_LEFTX;
+    const int ly = SDL_CONTROLLER_AXIS_LEFTY;
+    const int rx = SDL_CONTROLLER_AXIS_RIGHTX;
+    const int ry = SDL_CONTROLLER_AXIS_RIGHTY;
+    QTest::newRow("left stick up to 0.55, 0.65, 0.5, 0.4") << true
+                                                           << QList<Step>{{S::Axis, ly, -18022},
+                                                                          {S::Axis, ly, -21299},
+                                                                          {S::Axis, ly, -16384},
+                                                                          {S::Axis, ly, -13107}}
+                                                           << QStringList{"+LS-Up", "-LS-Up"};
+    // 34° from Right stays Right; 18° from Down is 72° from Right: Down.
+    QTest::newRow("right stick right, turned down, let go")
+        << true << QList<Step>{{S::Axis, rx, 30000}, {S::Axis, ry, 20000}, {S::Axis, ry, 30000},
+                               {S::Axis, rx, 10000}, {S::Axis, rx, 0},     {S::Axis, ry, 0}}
+        << QStringList{"+RS-Right", "-RS-Right", "+RS-Down", "-RS-Down"};
+    QTest::newRow("left stick held left as the controller arrives, let go, pushed down")
+        << true
+        << QList<Step>{{S::Axis, lx, -30000, false},
+                       {S::Arrive, 0, 0},
+                       {S::Axis, lx, 0},
+                       {S::Axis, ly, 30000}}
+        << QStringList{"+LS-Down"};
+    QTest::newRow("joystick's first axes as the left stick")
+        << false << QList<Step>{{S::Axis, 0, -30000}, {S::Axis, 0, 0}, {S::Axis, 1, 30000}}
+        << QStringList{"+LS-Left", "-LS-Left", "+LS-Down"};
     QTest::newRow("joystick buttons by number")
         << false
         << QList<Step>{{S::Button, 0, 1}, {S::Button, 11, 1}, {S::Button, 11, 1}, {S::Button, 0, 0}}
