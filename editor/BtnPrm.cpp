@@ -46,7 +46,7 @@ const QString PictureFilter = QStringLiteral(
 
 // A name this program does not know presses nothing, so it shows as none.
 QString PadText(const QString& name) {
-    return IsPadButtonName(name) ? name : QStringLiteral("OFF");
+    return IsPadButtonName(name) || !PadPairParts(name).isEmpty() ? name : QStringLiteral("OFF");
 }
 
 // The lists of play numbers: "OFF", the motions, then the scenarios. An entry's index is
@@ -424,7 +424,15 @@ void TBtnPrm::ChildKey(int keyCode) {
     }
 }
 
-void TBtnPrm::PadButtonPressed(const QString& name) {
+void TBtnPrm::PadButtonPressed(const QString& pressed) {
+    QString name = pressed;
+    for (const QString& held : std::as_const(m_padsHeld)) {
+        if (held != pressed) {
+            name = PadPairName(held, pressed);
+            break;
+        }
+    }
+    m_padsHeld.append(pressed);
     TColorBtn* button = nullptr;
     if (PadEdit->hasFocus()) {
         if (!FindTarget(button) || !button)
@@ -435,6 +443,10 @@ void TBtnPrm::PadButtonPressed(const QString& name) {
         m_host->SetPanelStopPad(name);
         StopPadEdit->setText(PadText(name));
     }
+}
+
+void TBtnPrm::PadButtonReleased(const QString& name) {
+    m_padsHeld.removeOne(name);
 }
 
 void TBtnPrm::SizeEditKeyDown(int keyCode) {
@@ -579,6 +591,8 @@ void TBtnPrm::hideEvent(QHideEvent* event) {
 }
 
 void TBtnPrm::FormHide() {
+    // Ups missed while hidden would leave names held for good.
+    m_padsHeld.clear();
     if (m_host)
         m_host->SetEditMode(false);
 }

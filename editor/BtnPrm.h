@@ -5,6 +5,7 @@
 
 #include <QLineEdit>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 
 class IPanelHost;
@@ -44,8 +45,11 @@ public:
     void ShowLink(int index);
 
     // A pad button went down: while the pad field has the focus it becomes the selected
-    // button's pad button, while the stop pad field has it the panel's stop pad.
+    // button's pad button, while the stop pad field has it the panel's stop pad. Going down
+    // while another is held, it makes the pair of the two, the one held first first
+    // (Back+Start). Every up is wanted, also outside edit mode, to know what is held.
     void PadButtonPressed(const QString& name);
+    void PadButtonReleased(const QString& name);
 
     // The panel's new outer size or position, written into the geometry fields while the
     // panel is shown (while a button is, nothing happens); the main window calls them when
@@ -139,4 +143,5 @@ private:
 
     IPanelHost* m_host;
     bool m_loading = false; // fields are being filled from the target, not edited
+    QStringList m_padsHeld; // in the order they went down, one entry per down
 };

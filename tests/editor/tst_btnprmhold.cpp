@@ -16,6 +16,8 @@ private slots:
     void stopKey();
     void padPresses_data();
     void padPresses();
+    void padCapture_data();
+    void padCapture();
     void panelSizeAndPositionShown_data();
     void panelSizeAndPositionShown();
 };
@@ -189,6 +191,43 @@ void TestBtnPrmHold::padPresses() {
     QCOMPARE(PadButton(*fixture.button), pad);
     QCOMPARE(fixture.panel.stopPad, stopPad);
     QCOMPARE((QStringList{editor.PadEdit->text(), editor.StopPadEdit->text()}), shown);
+}
+
+void TestBtnPrmHold::padCapture_data() {
+    QTest::addColumn<bool>("panelSelected"); // the stop pad field has the focus, else the pad's
+    QTest::addColumn<QStringList>("events"); // "+name" goes down, "-name" comes up
+    QTest::addColumn<QString>("captured");
+    QTest::newRow("a stick pushed and let go")
+        << false << QStringList{"+LS-Up", "-LS-Up"} << "LS-Up";
+    QTest::newRow("Back held, Start pressed")
+        << true << QStringList{"+Back", "+Start", "-Start", "-Back"} << "Back+Start";
+    QTest::newRow("LB held, the stick pushed up")
+        << false << QStringList{"+LB", "+LS-Up", "-LB", "-LS-Up"} << "LB+LS-Up";
+    QTest::newRow("each let go before the next")
+        << true << QStringList{"+Back", "-Back", "+Start", "-Start"} << "Start";
+    QTest::newRow("a third while two are held: the first's pair")
+        << false << QStringList{"+Back", "+Start", "+A"} << "Back+A";
+    QTest::newRow("A held on another pad") << false << QStringList{"+A", "+A", "-A", "+B"} << "A+B";
+}
+
+void TestBtnPrmHold::padCapture() {
+    QFETCH(bool, panelSelected);
+    QFETCH(QStringList, events);
+    QFETCH(QString, captured);
+    EditorFixture fixture(panelSelected);
+    QVERIFY(fixture.Show());
+    TBtnPrm& editor = *fixture.editor;
+    QLineEdit* field = panelSelected ? editor.StopPadEdit : editor.PadEdit;
+    field->setFocus();
+    QVERIFY(field->hasFocus());
+    for (const QString& event : events) {
+        if (event.startsWith('+'))
+            editor.PadButtonPressed(event.mid(1));
+        else
+            editor.PadButtonReleased(event.mid(1));
+    }
+    QCOMPARE(panelSelected ? fixture.panel.stopPad : PadButton(*fixture.button), captured);
+    QCOMPARE(field->text(), captured);
 }
 
 void TestBtnPrmHold::panelSizeAndPositionShown_data() {
