@@ -1,14 +1,17 @@
 #include "CmdMain.h"
 
 #include "BtnPrm.h"
+#include "ButtonStore.h"
 #include "ColorBtn.h"
 #include "CommX.h"
 #include "CommandButtonValues.h"
+#include "EditKeys.h"
 #include "FileDialog.h"
 #include "FileReport.h"
 #include "FrameExtents.h"
 #include "LayoutFileName.h"
 #include "MessageBox.h"
+#include "PanelEdits.h"
 #include "PanelLayout.h"
 #include "PanelLink.h"
 #include "PressControl.h"
@@ -29,6 +32,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QRubberBand>
 #include <QScreen>
 #include <QWindow>
 
@@ -56,21 +60,14 @@ int ClientExtent(int outer, int frame) {
     return static_cast<int>(qMax<qint64>(1, qint64(outer) - frame));
 }
 
-// Stored extremes kept within what a widget holds, so that no edge overflows an int.
-int WidgetPosition(int v) {
-    return std::clamp(v, -QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
-}
-
-QRect ButtonGeometry(const PanelButton& stored) {
-    auto extent = [](int v) { return std::clamp(v, 0, QWIDGETSIZE_MAX); };
-    return QRect(WidgetPosition(stored.left), WidgetPosition(stored.top), extent(stored.width),
-                 extent(stored.height));
-}
-
 } // namespace
 
 bool IsCommandButton(const QObject* component) {
     return component && component->objectName().startsWith(CommandButtonPrefix);
+}
+
+QString CommandButtonName(int number) {
+    return CommandButtonPrefix + QString::number(number);
 }
 
 TCmdMain::TCmdMain(const QString& settingsFolder, QWidget* parent,
@@ -96,11 +93,16 @@ TCmdMain::TCmdMain(const QString& settingsFolder, QWidget* parent,
     m_shortcuts = new TShortcutFilter(
         this, [this](int keyCode, bool autoRepeat) { m_presses->KeyDown(keyCode, autoRepeat); },
         [this](int keyCode) { m_presses->KeyUp(keyCode); });
+    // Installed after the shortcuts, the edit keys are heard before them.
+    m_editKeys = new TEditKeys(
+        this, [this](const QKeyEvent& key, bool inPanel) { return EditKey(key, inPanel); });
     auto* messages = new TWindowMessageReceiver(this);
     connect(messages, &TWindowMessageReceiver::Received, this, &TCmdMain::WindowMessage);
     SetMessageBoxOwner(this);
     SetMessageBoxTitleWriter(SetExactWindowTitle);
     FormCreate();
+    m_edits->Start();
+    UpdateUndoItems();
     // Asked for before mapping, the frame is known when the window first appears, which
     // then stands where it was left without moving; else it is adopted once it is framed.
     if (m_framePending && m_frame->Request(FrameRequestTimeoutMs))
@@ -124,6 +126,12 @@ void TCmdMain::CreateComponents(std::unique_ptr<ICommDevice> device) {
     m_link = new TPanelLink(this, std::move(device));
     m_presses = new TPressControl(*m_link, {}, this);
     connect(EditCheck, &QAction::toggled, m_presses, &TPressControl::SetEditMode);
+    m_edits = new TPanelEdits(*this, this);
+    connect(m_edits, &TPanelEdits::Changed, this, [this] { UpdateUndoItems(); });
+    connect(EditCheck, &QAction::toggled, this, [this] {
+        UpdateUndoItems();
+        ShowSelection();
+    });
     CommX1 = &m_link->Comm();
     AddComponent(CommX1);
 
@@ -155,6 +163,9 @@ void TCmdMain::CreateMenu() {
     Save1 = AddMenuItem("Save1", QStringLiteral("保存"));
     N3 = AddMenuItem("N3", QStringLiteral("-"));
     ExitBtn = AddMenuItem("ExitBtn", QStringLiteral("終了"));
+    N4 = AddMenuItem("N4", QStringLiteral("-"));
+    UndoBtn = AddMenuItem("UndoBtn", QStringLiteral("元に戻す"));
+    RedoBtn = AddMenuItem("RedoBtn", QStringLiteral("やり直し"));
 
     // Choosing the checkable item has already inverted its mark.
     connect(EditCheck, &QAction::triggered, this, [this] { ApplyEditMode(); });
@@ -163,6 +174,9 @@ void TCmdMain::CreateMenu() {
     connect(OpenBtn, &QAction::triggered, this, [this] { OpenBtnClick(); });
     connect(Save1, &QAction::triggered, this, [this] { Save1Click(); });
     connect(ExitBtn, &QAction::triggered, this, [this] { ExitBtnClick(); });
+    connect(UndoBtn, &QAction::triggered, this, [this] { UndoClick(); });
+    connect(RedoBtn, &QAction::triggered, this, [this] { RedoClick(); });
+    connect(PopupMenu, &QMenu::aboutToShow, this, [this] { UpdateUndoItems(); });
 }
 
 void TCmdMain::AddComponent(QObject* component) {
@@ -195,6 +209,7 @@ TColorBtn* TCmdMain::FindCommandButton(const QString& name) const {
 
 void TCmdMain::SetEditor(TBtnPrm* editor) {
     m_editor = editor;
+    m_editKeys->SetEditor(editor);
     if (!editor)
         return;
     connect(editor, &TBtnPrm::LinkChosen, m_link, &TPanelLink::ChooseLink);
@@ -353,20 +368,7 @@ PanelLayout TCmdMain::DescribePanel() const {
         const auto* button = qobject_cast<const TColorBtn*>(component);
         if (!button || !IsCommandButton(button))
             continue;
-        PanelButton stored;
-        stored.caption = button->Caption();
-        stored.top = button->y();
-        stored.left = button->x();
-        stored.width = button->width();
-        stored.height = button->height();
-        stored.motion = PlayNumber(*button);
-        stored.shortCut = ShortcutKey(*button);
-        stored.color = button->Color();
-        stored.fontColor = button->FontColor();
-        stored.pad = PadButton(*button);
-        stored.repeat = RepeatInterval(*button);
-        stored.release = ReleasePlay(*button);
-        layout.buttons.push_back(stored);
+        layout.buttons.push_back(StoredButton(*button));
     }
     layout.buttonCounter = static_cast<int>(layout.buttons.size());
     return layout;
@@ -417,15 +419,9 @@ void TCmdMain::RemoveCommandButtons() {
 
 TColorBtn* TCmdMain::CreateCommandButton(const PanelButton& stored, const QString& name) {
     auto* button = new TColorBtn(this);
-    button->SetCaption(stored.caption);
-    button->setGeometry(ButtonGeometry(stored));
-    SetPlayNumber(*button, stored.motion);
-    SetShortcutKey(*button, stored.shortCut);
-    SetPadButton(*button, stored.pad);
-    SetRepeatInterval(*button, stored.repeat);
-    SetReleasePlay(*button, stored.release);
-    button->SetColor(stored.color);
-    button->SetFontColor(ContrastTextColor(stored.color));
+    PanelButton shown = stored;
+    shown.fontColor = ContrastTextColor(stored.color);
+    ApplyStoredButton(*button, shown);
     button->SetButtonStyle(bsStd);
     button->setObjectName(name);
     button->SetFocusline(false);
@@ -461,12 +457,14 @@ void TCmdMain::FormPaint(QPainter& canvas) {
 }
 
 void TCmdMain::FormResize() {
+    AbsorbOutsideGeometry();
     if (!EditMode() || !SelectedButtonName.isEmpty() || !m_editor)
         return;
     m_editor->ShowPanelSize(Width(), Height());
 }
 
 void TCmdMain::WMMove() {
+    AbsorbOutsideGeometry();
     if (!EditMode() || !SelectedButtonName.isEmpty() || !m_editor)
         return;
     m_editor->ShowPanelPosition(Left(), Top());
@@ -474,12 +472,16 @@ void TCmdMain::WMMove() {
 
 void TCmdMain::FormMouseDown() {
     SelectedButtonName.clear();
+    m_selection.clear();
+    ShowSelection();
     if (m_editor)
         m_editor->ShowPanelProperties();
 }
 
 void TCmdMain::WMNCLButtonDown() {
     SelectedButtonName.clear();
+    m_selection.clear();
+    ShowSelection();
     if (m_editor)
         m_editor->ShowPanelProperties();
 }
@@ -519,20 +521,25 @@ void TCmdMain::CreateButtonClick() {
     LastButton = CreateCommandButton(fresh, CommandButtonPrefix + QString::number(number));
     LastButton->SetFontColor(clBlack);
     SelectedButtonName = LastButton->objectName();
-    if (m_editor)
-        m_editor->ShowButtonProperties();
+    m_selection = {SelectedButtonName};
+    ShowSelection();
+    CommitEdit(TPanelEdits::NoMerge);
 }
 
 void TCmdMain::DeleteButtonClick() {
     if (SelectedButtonName.isEmpty())
         return;
-    if (QObject* component = FindComponent(SelectedButtonName)) {
-        delete component;
-        m_components.removeAll(QPointer<QObject>());
-    }
+    QStringList doomed = m_selection;
+    if (!doomed.contains(SelectedButtonName))
+        doomed.append(SelectedButtonName);
+    for (const QString& name : doomed)
+        delete FindCommandButton(name);
+    m_components.removeAll(QPointer<QObject>());
     SelectedButtonName.clear();
+    m_selection.clear();
     if (m_editor)
         m_editor->ShowPanelProperties();
+    CommitEdit(TPanelEdits::NoMerge);
 }
 
 void TCmdMain::OpenBtnClick() {
@@ -543,8 +550,10 @@ void TCmdMain::OpenBtnClick() {
         return;
     // The selected button may not be in the new layout, or be another button by that name.
     SelectedButtonName.clear();
+    m_selection.clear();
     if (m_editor)
         m_editor->ShowPanelProperties();
+    CommitEdit(TPanelEdits::NoMerge);
 }
 
 void TCmdMain::Save1Click() {
@@ -630,8 +639,40 @@ bool TCmdMain::IsOnCommandButton(const QMouseEvent& event) const {
 
 void TCmdMain::mousePressEvent(QMouseEvent* event) {
     QWidget::mousePressEvent(event);
-    if (!IsOnCommandButton(*event))
-        FormMouseDown();
+    if (IsOnCommandButton(*event))
+        return;
+    FormMouseDown();
+    // In edit mode a drag from an empty spot selects what its band touches.
+    if (EditMode() && event->button() == Qt::LeftButton) {
+        if (!m_band)
+            m_band = new QRubberBand(QRubberBand::Rectangle, this);
+        m_bandOrigin = event->position().toPoint();
+        m_band->setGeometry(QRect(m_bandOrigin, QSize()));
+        m_band->show();
+    }
+}
+
+void TCmdMain::mouseMoveEvent(QMouseEvent* event) {
+    QWidget::mouseMoveEvent(event);
+    if (m_band && m_band->isVisible())
+        m_band->setGeometry(QRect(m_bandOrigin, event->position().toPoint()).normalized());
+}
+
+void TCmdMain::mouseReleaseEvent(QMouseEvent* event) {
+    QWidget::mouseReleaseEvent(event);
+    if (!m_band || !m_band->isVisible() || event->button() != Qt::LeftButton)
+        return;
+    m_band->hide();
+    const QRect band = QRect(m_bandOrigin, event->position().toPoint()).normalized();
+    m_selection.clear();
+    for (QObject* component : Components()) {
+        auto* button = qobject_cast<TColorBtn*>(component);
+        if (button && IsCommandButton(button) && button->geometry().intersects(band))
+            m_selection.append(button->objectName());
+    }
+    // The editor shows the newest of them.
+    SelectedButtonName = m_selection.isEmpty() ? QString() : m_selection.back();
+    ShowSelection();
 }
 
 // The second press of a double click: the double click, then the press itself.

@@ -3,6 +3,7 @@
 #include "BtnPrm.h"
 #include "CommDevice.h"
 #include "PadInput.h"
+#include "PanelEdits.h"
 #include "PanelHost.h"
 #include "ShiftState.h"
 #include "SystemColors.h"
@@ -25,6 +26,9 @@ class QMenu;
 class TColorBtn;
 class TShortcutFilter;
 class TCommX;
+class TEditKeys;
+class QKeyEvent;
+class QRubberBand;
 
 class TPanelLink;
 class TPressControl;
@@ -34,11 +38,13 @@ struct PanelLayout;
 
 // A component of the main window is a command button exactly when its name begins "CB_".
 bool IsCommandButton(const QObject* component);
+// The component name of the command button with that number, "CB_" + number.
+QString CommandButtonName(int number);
 
 // The command panel: the program's main window. It owns its menu, the link to the robot,
 // the file dialogs, the background picture and every command button, and keeps the whole
 // panel in the settings file beside the executable.
-class TCmdMain : public QWidget, public IPanelHost {
+class TCmdMain : public QWidget, public IPanelHost, public IPanelState {
     Q_OBJECT
 public:
     // settingsFolder: where the settings file lives; empty for the executable's folder.
@@ -71,6 +77,9 @@ public:
     QAction* Save1 = nullptr;
     QAction* N3 = nullptr;
     QAction* ExitBtn = nullptr;
+    QAction* N4 = nullptr;
+    QAction* UndoBtn = nullptr;
+    QAction* RedoBtn = nullptr;
 
     QImage BackgroundPicture;
     QString BackgroundFile;
@@ -111,6 +120,8 @@ public:
     void OpenBtnClick();
     void Save1Click();
     void ExitBtnClick();
+    void UndoClick();
+    void RedoClick();
 
     // Command buttons: mouse, press and shortcut keys. X and Y are in the button.
     void ButtonMouseDown(TColorBtn* button, Qt::MouseButton mouseButton, TShiftState shift, int x,
@@ -164,6 +175,15 @@ public:
     int PanelStopPlay() const override;
     void SetPanelStopPlay(int number) override;
     void SetEditMode(bool on) override;
+    void CommitEdit(int mergeKey) override;
+
+    // IPanelState
+    TPanelSnapshot TakeSnapshot() const override;
+    void RestoreSnapshot(const TPanelSnapshot& snapshot) override;
+    // The edit history, kept across edit mode and saves.
+    TPanelEdits& Edits() const { return *m_edits; }
+    // The selected buttons' names; SelectedButtonName is the one clicked last.
+    const QStringList& Selection() const { return m_selection; }
 
 signals:
     // The window has closed and the settings file has been written: the program ends.
@@ -177,6 +197,8 @@ protected:
     void moveEvent(QMoveEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
@@ -186,6 +208,20 @@ private:
     QAction* AddMenuItem(const char* name, const QString& caption);
     void AddComponent(QObject* component);
     void RemoveCommandButtons();
+    void RestoreButtons(const std::vector<TNamedButton>& buttons);
+    void UpdateUndoItems();
+    void AbsorbOutsideGeometry();
+    // Marks the selected buttons and shows the one clicked last, or the panel.
+    void ShowSelection();
+    QList<TColorBtn*> SelectedButtons() const;
+    void MoveSelectionBy(QPoint delta);
+    void ResizeSelectionBy(QSize delta);
+    bool EditKey(const QKeyEvent& key, bool inPanel);
+    bool CopyKey(int key, Qt::KeyboardModifiers mods);
+    void DuplicateSelection();
+    void CopySelection();
+    void PasteButtons();
+    void AddButtons(const std::vector<PanelButton>& buttons);
     TColorBtn* CreateCommandButton(const PanelButton& stored, const QString& name);
     void ApplyEditMode();
     bool IsOnCommandButton(const QMouseEvent& event) const;
@@ -207,7 +243,13 @@ private:
     TColor m_fontColor;
     TPanelLink* m_link = nullptr;
     TPressControl* m_presses = nullptr;
+    TPanelEdits* m_edits = nullptr;
+    QStringList m_selection;
+    bool m_dragging = false;
     TShortcutFilter* m_shortcuts = nullptr;
+    TEditKeys* m_editKeys = nullptr;
+    QRubberBand* m_band = nullptr;
+    QPoint m_bandOrigin;
     std::unique_ptr<TPadInput> m_pads;
     QPointer<TBtnPrm> m_editor;
     QList<QPointer<QObject>> m_components;

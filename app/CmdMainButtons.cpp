@@ -10,13 +10,25 @@
 
 void TCmdMain::ButtonMouseDown(TColorBtn* button, Qt::MouseButton, TShiftState shift, int x,
                                int y) {
-    SelectedButtonName = button->objectName();
-    if (m_editor)
-        m_editor->ShowButtonProperties();
+    const QString name = button->objectName();
+    SelectedButtonName = name;
+    if (shift.testFlag(ssCtrl) && EditMode()) {
+        // Ctrl+click takes a button into the selection or out of it.
+        if (m_selection.removeAll(name) == 0)
+            m_selection.append(name);
+        else
+            SelectedButtonName = m_selection.isEmpty() ? QString() : m_selection.back();
+    } else if (!m_selection.contains(name)) {
+        // A press on a selected button keeps the selection, so a drag moves all of it.
+        m_selection = {name};
+    }
+    ShowSelection();
     // Drawn above the buttons it overlaps; the component list keeps its order.
     button->raise();
-    if (shift == TShiftState(ssLeft))
+    if (shift == TShiftState(ssLeft)) {
         DragOrigin = QPoint(x, y);
+        m_dragging = EditMode();
+    }
 }
 
 void TCmdMain::ButtonMouseMove(TColorBtn* button, TShiftState shift, int x, int y) {
@@ -24,8 +36,13 @@ void TCmdMain::ButtonMouseMove(TColorBtn* button, TShiftState shift, int x, int 
         if (!EditMode())
             return;
         const TDragZone zone = CursorZone(button->cursor().shape());
-        SetButtonGeometry(*button,
-                          DragStep(zone, button->geometry(), QPoint(x, y), DragOrigin, size()));
+        const QRect step = DragStep(zone, button->geometry(), QPoint(x, y), DragOrigin, size());
+        // A selected button's body carries the whole selection with it.
+        if (zone == TDragZone::Body && m_selection.size() > 1 &&
+            m_selection.contains(button->objectName()))
+            MoveSelectionBy(step.topLeft() - button->pos());
+        else
+            SetButtonGeometry(*button, step);
         SelectedButtonName = button->objectName();
         if (m_editor)
             m_editor->ShowButtonProperties();
@@ -90,8 +107,12 @@ bool TCmdMain::eventFilter(QObject* watched, QEvent* event) {
         break;
     }
     case QEvent::MouseButtonRelease:
-        if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
-            m_presses->MouseUp(button);
+        if (static_cast<QMouseEvent*>(event)->button() != Qt::LeftButton)
+            break;
+        m_presses->MouseUp(button);
+        // A whole drag is one step.
+        if (std::exchange(m_dragging, false))
+            CommitEdit(TPanelEdits::NoMerge);
         break;
     case QEvent::MouseMove: {
         auto* mouse = static_cast<QMouseEvent*>(event);

@@ -39,6 +39,12 @@ void TPressControl::AddButton(TColorBtn* button) {
     m_buttons.append(button);
 }
 
+void TPressControl::SetButtons(const QList<TColorBtn*>& buttons) {
+    m_buttons.clear();
+    for (TColorBtn* button : buttons)
+        m_buttons.append(button);
+}
+
 void TPressControl::SetEditMode(bool on) {
     m_editMode = on;
     if (on)

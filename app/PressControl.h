@@ -13,7 +13,6 @@
 #include <memory>
 #include <vector>
 
-
 // Where a button's down and up came from.
 enum class TPressSource {
     Mouse,
@@ -50,6 +49,7 @@ public:
 
     // The command buttons in creation order; a key or pad press reaches the newest first.
     void AddButton(TColorBtn* button);
+    void SetButtons(const QList<TColorBtn*>& buttons);
 
     // Edit mode plays no button; switching it on ends every hold.
     void SetEditMode(bool on);

@@ -135,6 +135,21 @@ void TColorBtn::paintEvent(QPaintEvent* event) {
     const QImage image = PaintColorBtn(Look(), devicePixelRatioF(), exposed);
     QPainter painter(this);
     painter.drawImage(exposed.topLeft(), image);
+    if (m_selectionMark) {
+        // Dashes of both the caption's and the face's colour show on any face.
+        const QRect outline = rect().adjusted(1, 1, -2, -2);
+        painter.setPen(QPen(ResolveColor(m_color), 1));
+        painter.drawRect(outline);
+        painter.setPen(QPen(ResolveColor(m_fontColor), 1, Qt::DashLine));
+        painter.drawRect(outline);
+    }
+}
+
+void TColorBtn::SetSelectionMark(bool on) {
+    if (on == m_selectionMark)
+        return;
+    m_selectionMark = on;
+    update();
 }
 
 void TColorBtn::changeEvent(QEvent* event) {

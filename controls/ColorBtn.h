@@ -80,6 +80,10 @@ public:
     void ClearPressOutcome();
     std::optional<TColor> PressOutcomeFrame() const { return m_outcomeFrame; }
 
+    // A dashed outline inside the edge: the button is one of those an edit will change.
+    void SetSelectionMark(bool on);
+    bool SelectionMark() const { return m_selectionMark; }
+
     // Everything the next paint would draw with.
     ColorBtnLook Look() const;
 
@@ -122,5 +126,6 @@ private:
     bool m_hovered = false;
     bool m_active = false;
     bool m_leftHeld = false;
+    bool m_selectionMark = false;
     QMetaObject::Connection m_focusConnection;
 };

@@ -48,6 +48,10 @@ public:
     virtual int PanelStopPlay() const = 0;
     virtual void SetPanelStopPlay(int number) = 0;
 
+    // An edit has been applied: the panel makes it a step of its edit history. Edits with
+    // the same merge key one after the other are one step; -1 merges with nothing.
+    virtual void CommitEdit(int mergeKey) = 0;
+
     // The check mark of the edit-mode menu item.
     virtual void SetEditMode(bool on) = 0;
 

@@ -90,6 +90,32 @@ void WriteLayoutDocument(IniDocument& doc, const PanelLayout& layout) {
     doc.writeInteger(FormSection, QStringLiteral("Button"), counter);
 }
 
+QString ButtonSectionsText(const std::vector<PanelButton>& buttons) {
+    IniDocument doc;
+    int counter = 0;
+    for (auto it = buttons.rbegin(); it != buttons.rend(); ++it)
+        WriteButton(doc, ++counter, *it);
+    return doc.toText();
+}
+
+std::vector<PanelButton> ButtonsFromSectionsText(const QString& text) {
+    const IniDocument doc = IniDocument::fromText(text);
+    const qsizetype form = doc.findSection(FormSection);
+    int count = 0;
+    if (form >= 0) {
+        count = std::clamp(doc.readInteger(form, u"Button", 0), 0, MaxLayoutButtons);
+    } else {
+        while (count < MaxLayoutButtons && doc.findSection(ButtonSection(count + 1)) >= 0)
+            ++count;
+    }
+    std::vector<PanelButton> buttons;
+    for (int number = count; number >= 1; --number) {
+        if (doc.findSection(ButtonSection(number)) >= 0)
+            buttons.push_back(ReadButton(doc, number));
+    }
+    return buttons;
+}
+
 int ClampRepeatInterval(int ms) {
     return ms == 0 ? 0 : std::clamp(ms, MinRepeatInterval, MaxRepeatInterval);
 }

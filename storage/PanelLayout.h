@@ -113,6 +113,14 @@ std::optional<PanelLayout> OpenLayout(const QString& fileName, QSize screenSize,
 PanelLayout LayoutFromDocument(const IniDocument& doc, QSize screenSize);
 void WriteLayoutDocument(IniDocument& doc, const PanelLayout& layout);
 
+// Buttons as text in the layout file's own format, "[Button1]" ... sections as a layout
+// would hold them (Button1 the last of `buttons`), for the clipboard.
+QString ButtonSectionsText(const std::vector<PanelButton>& buttons);
+// The buttons such text holds, in the order a load would create them; a [Form] section's
+// count is used when there is one, else the sections Button1, Button2, ... up to the first
+// missing. Text without button sections gives none.
+std::vector<PanelButton> ButtonsFromSectionsText(const QString& text);
+
 // The stored link choice: [Form] "Comm", default 0, returned as read (the caller
 // treats values outside 0-30 as no selection). Returns nullopt when the settings file's
 // place cannot be written, with what failed in `result`.

@@ -47,6 +47,7 @@ public:
     int PanelStopPlay() const override { return stopPlay; }
     void SetPanelStopPlay(int number) override { stopPlay = number; }
     void SetEditMode(bool on) override { editModeCalls.append(on); }
+    void CommitEdit(int mergeKey) override { commits.append(mergeKey); }
 
     QString selected;
     int stopKey = -1;
@@ -62,6 +63,7 @@ public:
     QStringList loadedPictures;
     int clearedPictures = 0;
     QList<bool> editModeCalls;
+    QList<int> commits;
 };
 
 // An editor beside a fake panel holding one button, CB_1 "Walk" at 10,20, 80 x 30, red,
