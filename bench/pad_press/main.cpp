@@ -1,10 +1,12 @@
-// Pad presses against shortcut keys, on one panel whose one button has both (key A, pad
-// A, Motion1) on COM1, a pseudo-terminal. This program answers as the board and notes
-// when each probe byte arrives. A shortcut is a real key event sent through the panel's
-// key filter; a pad press is SDL's virtual pad's A button going down, read by the panel's
-// SDL input as a real pad is. Each latency runs from that moment to the probe byte; the
-// two kinds alternate, with a random gap so that a pad press falls anywhere in the
-// panel's reading interval. Target: pad p99 at most 5 ms above the shortcut's.
+// Pad presses against shortcut keys, on one panel on COM1, a pseudo-terminal: one button
+// has both (key A, pad A, Motion1), another is pressed by the left stick pushed up (pad
+// LS-Up, Motion1). This program answers as the board and notes when each probe byte
+// arrives. A shortcut is a real key event sent through the panel's key filter; a pad
+// press is SDL's virtual pad's A button going down, a stick press its left stick going
+// from the centre to 0.8 up, read by the panel's SDL input as a real pad is. Each latency
+// runs from that moment to the probe byte; the three kinds take turns, with a random gap
+// so that a pad press falls anywhere in the panel's reading interval. Targets: pad p99 at
+// most 5 ms above the shortcut's, the stick's at most 0.5 ms above the pad button's.
 //
 // Then idle CPU over a few seconds each: the panel without pad input (baseline), with
 // pad input and no pad, and with one pad connected.
@@ -143,8 +145,10 @@ bool WriteSettings(const QString& folder) {
     QFile file(QDir(folder).filePath(QLatin1String(SettingsFileName)));
     return file.open(QIODevice::WriteOnly) &&
            file.write("[Form]\r\nComm=1\r\nCaption=Bench\r\nTop=50\r\nLeft=50\r\nWidth=320\r\n"
-                      "Height=240\r\nButton=1\r\n[Button1]\r\nCaption=Go\r\nTop=10\r\nLeft=10\r\n"
-                      "Width=80\r\nHeight=30\r\nMotion=0\r\nShortCut=65\r\nPad=A\r\n") > 0;
+                      "Height=240\r\nButton=2\r\n[Button1]\r\nCaption=Go\r\nTop=10\r\nLeft=10\r\n"
+                      "Width=80\r\nHeight=30\r\nMotion=0\r\nShortCut=65\r\nPad=A\r\n[Button2]\r\n"
+                      "Caption=Stick\r\nTop=50\r\nLeft=10\r\nWidth=80\r\nHeight=30\r\n"
+                      "Motion=0\r\nPad=LS-Up\r\n") > 0;
 }
 
 } // namespace
@@ -182,16 +186,22 @@ int main(int argc, char** argv) {
 
     int ended = 0;
     QObject::connect(&panel.Presses(), &TPressControl::PlayEnded, [&ended] { ++ended; });
-    std::vector<double> keyMs, padMs;
+    // Each kind's latencies: the shortcut, the pad button, the stick.
+    enum Kind { Key, Button, Stick, Kinds };
+    std::vector<double> ms[Kinds];
     int lost = 0;
-    for (int i = 0; i < presses * 2; ++i) {
+    int lostStick = 0;
+    for (int i = 0; i < presses * Kinds; ++i) {
         RunFor(3 + int(QRandomGenerator::global()->bounded(8)));
-        const bool byPad = i % 2 == 1;
+        const Kind kind = Kind(i % Kinds);
         const int probes = board.Probes();
         const int endedBefore = ended;
         const qint64 start = Now();
-        if (byPad) {
+        if (kind == Button) {
             SDL_JoystickSetVirtualButton(pad, SDL_CONTROLLER_BUTTON_A, 1);
+        } else if (kind == Stick) {
+            SDL_JoystickSetVirtualAxis(pad, SDL_CONTROLLER_AXIS_LEFTY,
+                                       Sint16(-0.8 * SDL_JOYSTICK_AXIS_MAX));
         } else {
             QWidget* target = panel.focusWidget() ? panel.focusWidget() : &panel;
             QKeyEvent press(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
@@ -200,20 +210,28 @@ int main(int argc, char** argv) {
             QApplication::sendEvent(target, &release);
         }
         const bool played = WaitForPlay(ended, endedBefore);
-        if (byPad)
+        if (kind == Button)
             SDL_JoystickSetVirtualButton(pad, SDL_CONTROLLER_BUTTON_A, 0);
+        else if (kind == Stick)
+            SDL_JoystickSetVirtualAxis(pad, SDL_CONTROLLER_AXIS_LEFTY, 0);
         if (!played || board.Probes() != probes + 1) {
-            ++lost;
+            ++(kind == Stick ? lostStick : lost);
             continue;
         }
-        (byPad ? padMs : keyMs).push_back(double(board.LastProbe() - start) / 1e6);
+        ms[kind].push_back(double(board.LastProbe() - start) / 1e6);
     }
+    const std::vector<double>& keyMs = ms[Key];
+    const std::vector<double>& padMs = ms[Button];
+    const std::vector<double>& stickMs = ms[Stick];
     const double keyP99 = bench::Quantile(keyMs, 0.99);
     const double padP99 = bench::Quantile(padMs, 0.99);
+    const double stickP99 = bench::Quantile(stickMs, 0.99);
     std::printf("pad_press: %d presses of each kind, %d lost; ms to the probe byte: key p50 %.2f "
                 "p99 %.2f max %.2f, pad p50 %.2f p99 %.2f max %.2f\n",
                 presses, lost, bench::Median(keyMs), keyP99, bench::Quantile(keyMs, 1),
                 bench::Median(padMs), padP99, bench::Quantile(padMs, 1));
+    std::printf("pad_press: stick past 0.6, %d lost: p50 %.2f p99 %.2f max %.2f\n", lostStick,
+                bench::Median(stickMs), stickP99, bench::Quantile(stickMs, 1));
     std::printf("pad_press: idle CPU over %d s: no pad input %.3f %%, no pad %.3f %%, one pad "
                 "%.3f %%; starting SDL's pad input took %.2f ms\n",
                 idleSeconds, idleWithoutInput, idleNoPad, idleOnePad, sdlStartMs);
@@ -221,6 +239,10 @@ int main(int argc, char** argv) {
                    bench::Format("%.2f ms", padP99), bench::Format("%.2f ms", keyP99),
                    keyP99 > 0 ? padP99 / keyP99 : -1, "<= shortcut + 5 ms, none lost",
                    lost == 0 && padP99 <= keyP99 + 5.0});
+    bench::Report({"pad stick past 0.6 to probe byte, p99 (pad button as baseline)",
+                   bench::Format("%.2f ms", stickP99), bench::Format("%.2f ms", padP99),
+                   padP99 > 0 ? stickP99 / padP99 : -1, "<= pad button + 0.5 ms, none lost",
+                   lostStick == 0 && stickP99 <= padP99 + 0.5});
     bench::Report({"idle CPU, pad input without a pad (no pad input as baseline)",
                    bench::Format("%.3f %%", idleNoPad), bench::Format("%.3f %%", idleWithoutInput),
                    -1, "<= baseline + 0.1 points", idleNoPad <= idleWithoutInput + 0.1});
