@@ -153,6 +153,7 @@ public:
 
     // IPanelHost
     QString SelectedName() const override { return SelectedButtonName; }
+    QStringList SelectedNames() const override { return m_selection; }
     TColorBtn* FindCommandButton(const QString& name) const override;
     QString PanelCaption() const override { return Caption(); }
     void SetPanelCaption(const QString& caption) override { SetCaption(caption); }

@@ -277,6 +277,7 @@ void TBtnPrm::EnableButtonFields(bool enabled) {
 void TBtnPrm::ShowButtonProperties() {
     if (!m_host)
         return;
+    ++m_nameVisit;
     const TColorBtn* button = m_host->FindCommandButton(m_host->SelectedName());
     if (!button) {
         ShowPanelProperties();
@@ -302,6 +303,7 @@ void TBtnPrm::ShowButtonProperties() {
 void TBtnPrm::ShowPanelProperties() {
     if (!m_host)
         return;
+    ++m_nameVisit;
     const QScopedValueRollback<bool> loading(m_loading, true);
     setWindowTitle(QStringLiteral("Formのプロパティ"));
     NameEdit->setText(m_host->PanelCaption());
@@ -366,11 +368,21 @@ void TBtnPrm::ColorComboCloseUp() {
             return;
     }
     if (button) {
-        button->SetColor(color);
-        button->SetFontColor(ContrastTextColor(color));
+        // Every selected button takes the colour, the one shown among them.
+        QList<TColorBtn*> coloured{button};
+        for (const QString& name : m_host->SelectedNames()) {
+            TColorBtn* selected = m_host->FindCommandButton(name);
+            if (selected && !coloured.contains(selected))
+                coloured.append(selected);
+        }
+        for (TColorBtn* target : coloured) {
+            target->SetColor(color);
+            target->SetFontColor(ContrastTextColor(color));
+        }
     } else {
         m_host->SetPanelColor(color, ContrastTextColor(color));
     }
+    Applied();
 }
 
 void TBtnPrm::ComboCloseUp() {
@@ -380,6 +392,7 @@ void TBtnPrm::ComboCloseUp() {
     // No entry selected (a play number outside the list was loaded): the number stays.
     if (const std::optional<int> number = SelectedPlayNumber(*MotionCombo))
         SetPlayNumber(*button, *number);
+    Applied();
 }
 
 void TBtnPrm::ReleaseComboCloseUp() {
@@ -388,6 +401,7 @@ void TBtnPrm::ReleaseComboCloseUp() {
         return;
     if (const std::optional<int> number = SelectedPlayNumber(*ReleaseCombo))
         SetReleasePlay(*button, *number);
+    Applied();
 }
 
 void TBtnPrm::StopPlayComboCloseUp() {
@@ -395,6 +409,7 @@ void TBtnPrm::StopPlayComboCloseUp() {
         return;
     if (const std::optional<int> number = SelectedPlayNumber(*StopPlayCombo))
         m_host->SetPanelStopPlay(*number);
+    Applied();
 }
 
 void TBtnPrm::NameEditChange() {
@@ -405,6 +420,8 @@ void TBtnPrm::NameEditChange() {
         button->SetCaption(NameEdit->text());
     else
         m_host->SetPanelCaption(NameEdit->text());
+    // Everything typed in one visit of the field is one step.
+    Applied(NameMergeKey + m_nameVisit);
 }
 
 // The shortcut and stop key fields take every key pressed in them, Enter, Escape and Tab
@@ -418,9 +435,11 @@ void TBtnPrm::ChildKey(int keyCode) {
             return;
         SetShortcutKey(*button, keyCode);
         ShortEdit->setText(KeyName(keyCode));
+        Applied();
     } else if (StopKeyEdit->hasFocus() && FindPanelTarget()) {
         m_host->SetPanelStopKey(keyCode);
         StopKeyEdit->setText(KeyName(keyCode));
+        Applied();
     }
 }
 
@@ -439,9 +458,11 @@ void TBtnPrm::PadButtonPressed(const QString& pressed) {
             return;
         SetPadButton(*button, name);
         PadEdit->setText(PadText(name));
+        Applied();
     } else if (StopPadEdit->hasFocus() && FindPanelTarget()) {
         m_host->SetPanelStopPad(name);
         StopPadEdit->setText(PadText(name));
+        Applied();
     }
 }
 
@@ -456,6 +477,7 @@ void TBtnPrm::SizeEditKeyDown(int keyCode) {
             ApplyButtonGeometry(*button);
         else
             ApplyPanelGeometry();
+        Applied();
     }
     if (keyCode == VkEscape)
         ReloadTarget();
@@ -469,6 +491,7 @@ void TBtnPrm::RepeatEditKeyDown(int keyCode) {
         if (const std::optional<int> typed = FieldNumber(RepeatEdit->text()))
             SetRepeatInterval(*button, ClampRepeatInterval(*typed));
         RepeatEdit->setText(QString::number(RepeatInterval(*button)));
+        Applied();
     }
     if (keyCode == VkEscape)
         ReloadTarget();
@@ -512,6 +535,7 @@ void TBtnPrm::BmpEditKeyDown(int keyCode) {
     BmpEdit->clear();
     m_host->SetPanelBackgroundFile(QString());
     m_host->ClearPanelBackground();
+    Applied();
 }
 
 void TBtnPrm::BmpEditDblClick() {
@@ -525,6 +549,7 @@ void TBtnPrm::BmpEditDblClick() {
         return; // an unreadable picture changes nothing and is not reported
     BmpEdit->setText(fileName);
     m_host->SetPanelBackgroundFile(fileName);
+    Applied();
 }
 
 void TBtnPrm::ShortEditDblClick() {
@@ -533,6 +558,7 @@ void TBtnPrm::ShortEditDblClick() {
         return;
     SetShortcutKey(*button, NoShortcut);
     ShortEdit->setText(KeyName(NoShortcut));
+    Applied();
 }
 
 void TBtnPrm::PadEditDblClick() {
@@ -541,6 +567,7 @@ void TBtnPrm::PadEditDblClick() {
         return;
     SetPadButton(*button, QString());
     PadEdit->setText(PadText(QString()));
+    Applied();
 }
 
 void TBtnPrm::StopKeyEditDblClick() {
@@ -548,6 +575,7 @@ void TBtnPrm::StopKeyEditDblClick() {
         return;
     m_host->SetPanelStopKey(NoShortcut);
     StopKeyEdit->setText(KeyName(NoShortcut));
+    Applied();
 }
 
 void TBtnPrm::StopPadEditDblClick() {
@@ -555,9 +583,18 @@ void TBtnPrm::StopPadEditDblClick() {
         return;
     m_host->SetPanelStopPad(QString());
     StopPadEdit->setText(PadText(QString()));
+    Applied();
+}
+
+void TBtnPrm::Applied(int mergeKey) {
+    if (m_host)
+        m_host->CommitEdit(mergeKey);
 }
 
 bool TBtnPrm::eventFilter(QObject* watched, QEvent* event) {
+    // A new visit of the caption field, or another target, starts a new step.
+    if (watched == NameEdit && event->type() == QEvent::FocusIn)
+        ++m_nameVisit;
     if (event->type() == QEvent::KeyPress) {
         const int keyCode = VirtualKeyCode(*static_cast<QKeyEvent*>(event));
         ChildKey(keyCode);

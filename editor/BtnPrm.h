@@ -141,7 +141,13 @@ private:
     QLineEdit* AddField(QLabel*& label, const char* labelName, const QString& caption,
                         const char* fieldName, int y);
 
+    // The panel makes each applied edit a step of its history.
+    void Applied(int mergeKey = -1);
+
     IPanelHost* m_host;
+    // Merge keys of the caption's steps: one per visit of its field.
+    static constexpr int NameMergeKey = 1 << 20;
+    int m_nameVisit = 0;
     bool m_loading = false; // fields are being filled from the target, not edited
     QStringList m_padsHeld; // in the order they went down, one entry per down
 };

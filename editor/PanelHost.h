@@ -5,6 +5,7 @@
 #include <QRect>
 #include <QSize>
 #include <QString>
+#include <QStringList>
 
 class TColorBtn;
 
@@ -14,6 +15,8 @@ class IPanelHost {
 public:
     // Name of the selected command button, empty when the panel itself is selected.
     virtual QString SelectedName() const = 0;
+    // Every selected command button's name; an edit of the colour applies to all of them.
+    virtual QStringList SelectedNames() const = 0;
     // The command button of that name, or nullptr.
     virtual TColorBtn* FindCommandButton(const QString& name) const = 0;
 

@@ -17,6 +17,7 @@
 class FakePanel : public IPanelHost {
 public:
     QString SelectedName() const override { return selected; }
+    QStringList SelectedNames() const override { return {selected}; }
     TColorBtn* FindCommandButton(const QString& name) const override {
         return button && button->objectName() == name ? button.get() : nullptr;
     }
