@@ -18,7 +18,7 @@ public:
     using QObject::QObject;
 
 signals:
-    // name as PadButtonName or JoystickButtonName gives it.
+    // name as PadButtonName or JoystickButtonName gives it, or a pair's (TPadPairs).
     void ButtonPressed(const QString& name);
     void ButtonReleased(const QString& name);
 };
