@@ -21,6 +21,7 @@ BENCHMARKS = [
     ("panel_scale", []),
     ("shortcut", []),
     ("pad_press", []),
+    ("hold_repeat", []),
     ("layout_io", []),
     ("button_paint", []),
 ]
