@@ -406,6 +406,7 @@ bool TCmdMain::LoadLayout(const QString& fileName, bool asLayout) {
     for (int i = 0; i < count; ++i)
         LastButton = CreateCommandButton(layout->buttons[static_cast<std::size_t>(i)],
                                          CommandButtonPrefix + QString::number(count - i));
+    UpdatePadPairs();
     return true;
 }
 

@@ -27,6 +27,7 @@ class TColorBtn;
 class TShortcutFilter;
 class TCommX;
 class TEditKeys;
+class TPadPairs;
 class QKeyEvent;
 class QRubberBand;
 
@@ -130,8 +131,9 @@ public:
     // A click on the button, and a key-down of a shortcut, as the inputs report them.
     void PressButton(TColorBtn* button);
     void DispatchShortcut(int keyCode);
-    // A pad button presses the buttons that have it, as a shortcut key does; in edit mode
-    // it also goes to the property editor, which may be waiting for one.
+    // A pad button, or a pair held together, presses the buttons that have it, as a
+    // shortcut key does. In edit mode the pad's own buttons also go to the property editor,
+    // which may be waiting for one.
     void PadButtonPressed(const QString& name);
     // A window message from another program; none needs an answer.
     void WindowMessage(quint32 message, qint32 wParam, qint32 lParam);
@@ -210,6 +212,7 @@ private:
     void AddComponent(QObject* component);
     void RemoveCommandButtons();
     void RestoreButtons(const std::vector<TNamedButton>& buttons);
+    void UpdatePadPairs();
     void UpdateUndoItems();
     void AbsorbOutsideGeometry();
     // Marks the selected buttons and shows the one clicked last, or the panel.
@@ -252,6 +255,7 @@ private:
     QRubberBand* m_band = nullptr;
     QPoint m_bandOrigin;
     std::unique_ptr<TPadInput> m_pads;
+    TPadPairs* m_padPairs = nullptr;
     QPointer<TBtnPrm> m_editor;
     QList<QPointer<QObject>> m_components;
     TFrameExtents* m_frame = nullptr;

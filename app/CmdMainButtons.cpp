@@ -3,6 +3,8 @@
 
 #include "ButtonDrag.h"
 #include "ColorBtn.h"
+#include "CommandButtonValues.h"
+#include "PadPairs.h"
 #include "PressControl.h"
 
 #include <QApplication>
@@ -75,17 +77,41 @@ void TCmdMain::PadButtonPressed(const QString& name) {
     if (QApplication::activeModalWidget())
         return;
     m_presses->PadDown(name);
-    if (EditMode() && m_editor)
-        m_editor->PadButtonPressed(name);
 }
 
 void TCmdMain::SetPadInput(std::unique_ptr<TPadInput> input) {
+    delete m_padPairs;
+    m_padPairs = nullptr;
     m_pads = std::move(input);
     if (!m_pads)
         return;
-    connect(m_pads.get(), &TPadInput::ButtonPressed, this, &TCmdMain::PadButtonPressed);
+    // Presses hear pairs held together as buttons of their own; the editor hears the pad
+    // itself, to capture a pair as it is pressed.
+    m_padPairs = new TPadPairs(*m_pads, this);
+    UpdatePadPairs();
+    connect(m_padPairs, &TPadInput::ButtonPressed, this, &TCmdMain::PadButtonPressed);
     // An up always arrives, also under a box: it ends the hold its down began.
-    connect(m_pads.get(), &TPadInput::ButtonReleased, m_presses, &TPressControl::PadUp);
+    connect(m_padPairs, &TPadInput::ButtonReleased, m_presses, &TPressControl::PadUp);
+    connect(m_pads.get(), &TPadInput::ButtonPressed, this, [this](const QString& name) {
+        if (EditMode() && m_editor && !QApplication::activeModalWidget())
+            m_editor->PadButtonPressed(name);
+    });
+    connect(m_pads.get(), &TPadInput::ButtonReleased, this, [this](const QString& name) {
+        if (m_editor)
+            m_editor->PadButtonReleased(name);
+    });
+}
+
+// The pairs among the buttons' pad buttons and the stop's.
+void TCmdMain::UpdatePadPairs() {
+    if (!m_padPairs)
+        return;
+    QStringList names{m_presses->Stop().pad};
+    for (QObject* component : Components()) {
+        if (const auto* button = qobject_cast<const TColorBtn*>(component))
+            names.append(PadButton(*button));
+    }
+    m_padPairs->SetNames(names);
 }
 
 void TCmdMain::WindowMessage(quint32, qint32, qint32) {

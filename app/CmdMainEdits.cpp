@@ -64,6 +64,7 @@ void TCmdMain::RestoreSnapshot(const TPanelSnapshot& snapshot) {
             m_selection.append(name);
     }
     SelectedButtonName = FindCommandButton(snapshot.selected) ? snapshot.selected : QString();
+    UpdatePadPairs();
     ShowSelection();
 }
 
@@ -98,6 +99,7 @@ void TCmdMain::RestoreButtons(const std::vector<TNamedButton>& buttons) {
 }
 
 void TCmdMain::CommitEdit(int mergeKey) {
+    UpdatePadPairs();
     if (m_edits)
         m_edits->Commit(mergeKey);
 }
@@ -132,6 +134,8 @@ void TCmdMain::AbsorbOutsideGeometry() {
 }
 
 void TCmdMain::ShowSelection() {
+    if (m_edits)
+        m_edits->NoteSelection(SelectedButtonName, m_selection);
     for (QObject* component : Components()) {
         if (auto* button = qobject_cast<TColorBtn*>(component); button && IsCommandButton(button))
             button->SetSelectionMark(EditMode() && m_selection.contains(button->objectName()));

@@ -56,6 +56,13 @@ void TPanelEdits::Commit(int mergeKey) {
     m_stack.push(new Step(*this, std::move(before), std::move(now), mergeKey));
 }
 
+void TPanelEdits::NoteSelection(const QString& selected, const QStringList& selection) {
+    if (m_restoring)
+        return;
+    m_last.selected = selected;
+    m_last.selection = selection;
+}
+
 void TPanelEdits::Undo() {
     if (!m_restoring)
         m_stack.undo();

@@ -37,6 +37,8 @@ public:
     // without a step.
     void Absorb(const TPanelSnapshot& now) { m_last = now; }
     const TPanelSnapshot& Last() const { return m_last; }
+    // The selection now, which an undo of the next step brings back with the panel.
+    void NoteSelection(const QString& selected, const QStringList& selection);
 
     void Undo();
     void Redo();
