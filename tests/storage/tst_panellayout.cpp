@@ -171,9 +171,9 @@ void TestPanelLayout::loadThenSaveKeepsTheFile_data() {
     QTest::newRow("pad buttons, one unknown") << "pad_buttons.vmd"
                                               << "A"
                                               << "Paddle9";
-    // Repeat and Release after Pad, or after Color without one; the stop in [Form].
-    QTest::newRow("held buttons and the stop") << "held_buttons.vmd"
-                                               << "Up" << QString();
+    // Repeat and Release after Pad, or after Color without one; the stop in [Form]; a stick
+    // direction and a pair kept as written.
+    QTest::newRow("held buttons and the stop") << "held_buttons.vmd" << "LS-Up" << QString();
 }
 
 void TestPanelLayout::loadThenSaveKeepsTheFile() {
