@@ -192,6 +192,16 @@ QList<QObject*> TCmdMain::Components() const {
     return live;
 }
 
+QList<TColorBtn*> TCmdMain::CommandButtons() const {
+    QList<TColorBtn*> buttons;
+    for (const QPointer<QObject>& component : m_components) {
+        if (auto* button = qobject_cast<TColorBtn*>(component.data());
+            button && IsCommandButton(button))
+            buttons.append(button);
+    }
+    return buttons;
+}
+
 QObject* TCmdMain::FindComponent(const QString& name) const {
     if (name.isEmpty())
         return nullptr;
@@ -364,10 +374,7 @@ PanelLayout TCmdMain::DescribePanel() const {
     layout.stopKey = m_presses->Stop().key;
     layout.stopPad = m_presses->Stop().pad;
     layout.stopPlay = m_presses->Stop().play;
-    for (QObject* component : Components()) {
-        const auto* button = qobject_cast<const TColorBtn*>(component);
-        if (!button || !IsCommandButton(button))
-            continue;
+    for (const TColorBtn* button : CommandButtons()) {
         layout.buttons.push_back(StoredButton(*button));
     }
     layout.buttonCounter = static_cast<int>(layout.buttons.size());
@@ -666,9 +673,8 @@ void TCmdMain::mouseReleaseEvent(QMouseEvent* event) {
     m_band->hide();
     const QRect band = QRect(m_bandOrigin, event->position().toPoint()).normalized();
     m_selection.clear();
-    for (QObject* component : Components()) {
-        auto* button = qobject_cast<TColorBtn*>(component);
-        if (button && IsCommandButton(button) && button->geometry().intersects(band))
+    for (const TColorBtn* button : CommandButtons()) {
+        if (button->geometry().intersects(band))
             m_selection.append(button->objectName());
     }
     // The editor shows the newest of them.

@@ -63,6 +63,8 @@ public:
     // Components, in the order they were created. Raising a button does not change it.
     QList<QObject*> Components() const;
     QObject* FindComponent(const QString& name) const;
+    // The command buttons among them, in the same order.
+    QList<TColorBtn*> CommandButtons() const;
 
     QMenu* PopupMenu = nullptr;
     TCommX* CommX1 = nullptr;

@@ -107,10 +107,8 @@ void TCmdMain::UpdatePadPairs() {
     if (!m_padPairs)
         return;
     QStringList names{m_presses->Stop().pad};
-    for (QObject* component : Components()) {
-        if (const auto* button = qobject_cast<const TColorBtn*>(component))
-            names.append(PadButton(*button));
-    }
+    for (const TColorBtn* button : CommandButtons())
+        names.append(PadButton(*button));
     m_padPairs->SetNames(names);
 }
 

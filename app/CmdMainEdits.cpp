@@ -30,11 +30,8 @@ TPanelSnapshot TCmdMain::TakeSnapshot() const {
     snapshot.stopPad = m_presses->Stop().pad;
     snapshot.stopPlay = m_presses->Stop().play;
     snapshot.buttonCounter = ButtonCounter;
-    for (QObject* component : Components()) {
-        const auto* button = qobject_cast<const TColorBtn*>(component);
-        if (button && IsCommandButton(button))
-            snapshot.buttons.push_back({button->objectName(), StoredButton(*button)});
-    }
+    for (const TColorBtn* button : CommandButtons())
+        snapshot.buttons.push_back({button->objectName(), StoredButton(*button)});
     snapshot.selected = SelectedButtonName;
     snapshot.selection = m_selection;
     return snapshot;
@@ -136,10 +133,8 @@ void TCmdMain::AbsorbOutsideGeometry() {
 void TCmdMain::ShowSelection() {
     if (m_edits)
         m_edits->NoteSelection(SelectedButtonName, m_selection);
-    for (QObject* component : Components()) {
-        if (auto* button = qobject_cast<TColorBtn*>(component); button && IsCommandButton(button))
-            button->SetSelectionMark(EditMode() && m_selection.contains(button->objectName()));
-    }
+    for (TColorBtn* button : CommandButtons())
+        button->SetSelectionMark(EditMode() && m_selection.contains(button->objectName()));
     if (!m_editor)
         return;
     if (SelectedButtonName.isEmpty())
@@ -283,9 +278,9 @@ void TCmdMain::DuplicateSelection() {
 
 void TCmdMain::CopySelection() {
     std::vector<PanelButton> copied;
-    for (const QObject* component : Components()) {
-        const auto* button = qobject_cast<const TColorBtn*>(component);
-        if (button && IsCommandButton(button) && SelectedButtons().contains(button))
+    const QList<TColorBtn*> selected = SelectedButtons();
+    for (TColorBtn* button : CommandButtons()) {
+        if (selected.contains(button))
             copied.push_back(StoredButton(*button));
     }
     if (!copied.empty())

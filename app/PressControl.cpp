@@ -74,8 +74,8 @@ void TPressControl::KeyDown(int keyCode, bool autoRepeat) {
     if (keyCode == NoShortcut)
         return;
     if (keyCode == m_stop.key) {
-        // Held down, the stop key stops once.
-        if (!autoRepeat)
+        // Held down, the stop key stops once, also where its auto-repeat is not marked.
+        if (!autoRepeat && !std::exchange(m_stopKeyDown, true))
             StopAll();
         return;
     }
@@ -85,6 +85,8 @@ void TPressControl::KeyDown(int keyCode, bool autoRepeat) {
 }
 
 void TPressControl::KeyUp(int keyCode) {
+    if (keyCode == m_stop.key)
+        m_stopKeyDown = false;
     LetGo([keyCode](Hold& hold) {
         if (keyCode == NoShortcut || hold.keyCode != keyCode)
             return false;
@@ -117,6 +119,7 @@ void TPressControl::PadUp(const QString& name) {
 }
 
 void TPressControl::EndKeyHolds() {
+    m_stopKeyDown = false;
     LetGo([](Hold& hold) {
         const bool held = hold.keyCode != NoShortcut;
         hold.keyCode = NoShortcut;

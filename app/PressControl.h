@@ -112,4 +112,5 @@ private:
     TStopSettings m_stop;
     bool m_editMode = false;
     bool m_running = false;
+    bool m_stopKeyDown = false;
 };

@@ -1,6 +1,7 @@
 #include "ShortcutFilter.h"
 
 #include "KeyCodes.h"
+#include "KeyboardState.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -33,7 +34,8 @@ bool TShortcutFilter::eventFilter(QObject* watched, QEvent* event) {
         return false;
     if (down)
         m_down(code, key->isAutoRepeat());
-    else if (!key->isAutoRepeat() && m_up)
+    else if (!key->isAutoRepeat() && m_up && !IsKeyHeldDown(key->nativeScanCode()))
+        // An auto-repeat's key-up that Qt did not mark as one leaves the key down.
         m_up(code);
     return false;
 }

@@ -22,7 +22,7 @@ set(TAPDECK_TESTS "all" CACHE STRING "Tests to build and register: all | optimis
 set(TAPDECK_OPTIMISED_TESTS tst_tapdeck_process tst_panel_process tst_editor_process
     tst_wayland_session tst_install
     tst_endtoend tst_motioneditor_x11 tst_termioscommdevice tst_commxpty tst_cmdexchange
-    tst_boardsimulator tst_savesafety)
+    tst_boardsimulator tst_savesafety tst_hold_process)
 
 function(tapdeck_add_test)
   cmake_parse_arguments(T "X11" "NAME;WINDOW_MANAGER" "SOURCES;LIBS;LABELS" ${ARGN})

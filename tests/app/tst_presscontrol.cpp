@@ -181,6 +181,9 @@ void TestPressControl::plays_data() {
     QTest::newRow("stop key: holds end without release, the stop plays, the up nothing")
         << QStringList{"k+70", "k+73", "t250", "k+27", "k*27", "t300", "k-70", "k-73", "k-27"}
         << none << QStringList{"5@0", "8@0", "5@200", "3@250"};
+    QTest::newRow("a stop key held stops once, also where its repeats are not marked")
+        << QStringList{"k+70", "t250", "k+27", "k+27", "k-27", "t100", "k+27"} << none
+        << QStringList{"5@0", "5@200", "3@250", "3@350"};
     QTest::newRow("stop pad pair acts; its parts alone are buttons")
         << QStringList{"p+A", "t100", "p+Back+Start", "t300", "p-A", "p+Back"} << none
         << QStringList{"5@0", "3@100", "12@400"};
