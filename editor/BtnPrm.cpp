@@ -458,11 +458,12 @@ void TBtnPrm::PadButtonPressed(const QString& pressed) {
             return;
         SetPadButton(*button, name);
         PadEdit->setText(PadText(name));
-        Applied();
+        // A pair is captured through its first part: one step for the visit.
+        Applied(PadMergeKey + m_nameVisit);
     } else if (StopPadEdit->hasFocus() && FindPanelTarget()) {
         m_host->SetPanelStopPad(name);
         StopPadEdit->setText(PadText(name));
-        Applied();
+        Applied(PadMergeKey + m_nameVisit);
     }
 }
 
@@ -593,7 +594,8 @@ void TBtnPrm::Applied(int mergeKey) {
 
 bool TBtnPrm::eventFilter(QObject* watched, QEvent* event) {
     // A new visit of the caption field, or another target, starts a new step.
-    if (watched == NameEdit && event->type() == QEvent::FocusIn)
+    if ((watched == NameEdit || watched == PadEdit || watched == StopPadEdit) &&
+        event->type() == QEvent::FocusIn)
         ++m_nameVisit;
     if (event->type() == QEvent::KeyPress) {
         const int keyCode = VirtualKeyCode(*static_cast<QKeyEvent*>(event));

@@ -147,6 +147,7 @@ private:
     IPanelHost* m_host;
     // Merge keys of the caption's steps: one per visit of its field.
     static constexpr int NameMergeKey = 1 << 20;
+    static constexpr int PadMergeKey = 2 << 20;
     int m_nameVisit = 0;
     bool m_loading = false; // fields are being filled from the target, not edited
     QStringList m_padsHeld; // in the order they went down, one entry per down

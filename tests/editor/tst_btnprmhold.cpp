@@ -18,6 +18,7 @@ private slots:
     void padPresses();
     void padCapture_data();
     void padCapture();
+    void captionEditsMergeWithinOneVisit();
     void panelSizeAndPositionShown_data();
     void panelSizeAndPositionShown();
 };
@@ -228,6 +229,31 @@ void TestBtnPrmHold::padCapture() {
     }
     QCOMPARE(panelSelected ? fixture.panel.stopPad : PadButton(*fixture.button), captured);
     QCOMPARE(field->text(), captured);
+    // A pair captured through its first part is one edit of the panel, not two.
+    const QList<int>& commits = fixture.panel.commits;
+    QVERIFY(!commits.isEmpty());
+    QVERIFY(commits.first() != -1);
+    QCOMPARE(commits.count(commits.first()), commits.size());
+}
+
+// The caption typed in one visit of its field is one edit; the next visit another; other
+// fields' edits merge with nothing.
+void TestBtnPrmHold::captionEditsMergeWithinOneVisit() {
+    EditorFixture fixture;
+    QVERIFY(fixture.Show());
+    TBtnPrm& editor = *fixture.editor;
+    editor.NameEdit->setFocus();
+    QTest::keyClicks(editor.NameEdit, "ab");
+    editor.WidthEdit->setFocus();
+    QTest::keyClick(editor.WidthEdit, Qt::Key_Return);
+    editor.NameEdit->setFocus();
+    QTest::keyClicks(editor.NameEdit, "c");
+    const QList<int>& commits = fixture.panel.commits;
+    QCOMPARE(commits.size(), 4);
+    QCOMPARE(commits[0], commits[1]);
+    QCOMPARE(commits[2], -1);
+    QVERIFY(commits[3] != commits[0] && commits[3] != -1);
+    QCOMPARE(fixture.button->Caption(), QString("Walkabc"));
 }
 
 void TestBtnPrmHold::panelSizeAndPositionShown_data() {
