@@ -15,15 +15,24 @@ struct TPressControl::Hold {
     int keyCode = NoShortcut; // the key holding it
     QString pad;              // the pad button holding it
     int padDowns = 0;         // pads can share a name: each down waits for its own up
+    QList<int> clients;       // remote clients holding it
     qint64 lastStartUs = -1;  // start of its last play; no repeat before the first
-    bool IsHeld() const { return mouse || keyCode != NoShortcut || padDowns > 0; }
+    bool IsHeld() const {
+        return mouse || keyCode != NoShortcut || padDowns > 0 || !clients.isEmpty();
+    }
 };
 
 struct TPressControl::Waiting {
-    enum Kind { Press, Repeat, Release, Stop };
+    enum Kind { Press, Number, Repeat, Release, Stop };
     Kind kind = Press;
     QPointer<TColorBtn> button;
-    int number = NoPlayNumber; // release and stop plays keep the number they had
+    int number = NoPlayNumber; // number, release and stop plays keep the number they had
+    TPressDone done;
+
+    void Tell(TPressResult::Kind how, TPressOutcome outcome = TPressOutcome::NothingSent) const {
+        if (done)
+            done({how, outcome});
+    }
 };
 
 TPressControl::TPressControl(TPanelLink& link, std::unique_ptr<IPressClock> clock, QObject* parent)
@@ -54,6 +63,46 @@ void TPressControl::SetEditMode(bool on) {
 void TPressControl::Click(TColorBtn* button) {
     if (button && !IsHeldButton(*button))
         Press({button});
+}
+
+void TPressControl::RemoteDown(TColorBtn* button, int client, TPressDone done) {
+    if (!button)
+        return;
+    if (!IsHeldButton(*button)) {
+        Press({button}, std::move(done));
+        return;
+    }
+    if (StartHold(button, TPressSource::Remote, client, {}))
+        Press({button}, std::move(done));
+    else if (done)
+        done({m_editMode ? TPressResult::Kind::Off : TPressResult::Kind::Dropped});
+}
+
+void TPressControl::RemoteUp(TColorBtn* button, int client) {
+    LetGo([button, client](Hold& hold) {
+        return hold.button == button && hold.clients.removeOne(client);
+    });
+}
+
+void TPressControl::EndRemote(int client) {
+    LetGo([client](Hold& hold) { return hold.clients.removeAll(client) > 0; });
+}
+
+void TPressControl::RemotePress(TColorBtn* button, TPressDone done) {
+    // Not a client's number: a press of its own, let go as soon as it is down.
+    constexpr int PressClient = -1;
+    RemoteDown(button, PressClient, std::move(done));
+    if (button)
+        RemoteUp(button, PressClient);
+}
+
+void TPressControl::PlayFixedNumber(int number, TPressDone done) {
+    Replace([this](const Waiting& item) {
+        return (item.kind == Waiting::Press && !FindHold(item.button)) ||
+               item.kind == Waiting::Number;
+    });
+    m_waiting.push_back({Waiting::Number, nullptr, number, std::move(done)});
+    RunWaiting();
 }
 
 void TPressControl::MouseDown(TColorBtn* button) {
@@ -133,9 +182,9 @@ void TPressControl::EndAllHolds() {
 
 void TPressControl::StopAll() {
     EndHolds([](const Hold&) { return true; }, false);
-    m_waiting.clear();
+    Replace([](const Waiting&) { return true; });
     if (m_stop.play != NoPlayNumber)
-        m_waiting.push_back({Waiting::Stop, nullptr, m_stop.play});
+        m_waiting.push_back({Waiting::Stop, nullptr, m_stop.play, {}});
     RunWaiting();
 }
 
@@ -173,22 +222,43 @@ void TPressControl::PressMatching(const QList<QPointer<TColorBtn>>& matching, TP
     Press(pressed);
 }
 
-void TPressControl::Press(const QList<QPointer<TColorBtn>>& buttons) {
+void TPressControl::Press(const QList<QPointer<TColorBtn>>& buttons, TPressDone done) {
     bool any = false;
     for (const QPointer<TColorBtn>& button : buttons)
         any = any || PlayableNumber(button) != NoPlayNumber;
-    if (!any)
+    if (!any) {
+        if (done)
+            done({TPressResult::Kind::Off});
         return;
+    }
     // The press waiting before replaces this one; a held button's first play stays, as
     // its hold goes on.
-    std::erase_if(m_waiting, [this](const Waiting& item) {
-        return item.kind == Waiting::Press && !FindHold(item.button);
+    Replace([this](const Waiting& item) {
+        return (item.kind == Waiting::Press && !FindHold(item.button)) ||
+               item.kind == Waiting::Number;
     });
     for (const QPointer<TColorBtn>& button : buttons) {
-        if (PlayableNumber(button) != NoPlayNumber)
-            m_waiting.push_back({Waiting::Press, button, NoPlayNumber});
+        if (PlayableNumber(button) != NoPlayNumber) {
+            m_waiting.push_back({Waiting::Press, button, NoPlayNumber, std::move(done)});
+            done = nullptr;
+        }
     }
     RunWaiting();
+}
+
+// Those told are told after the list has changed: they may press again.
+void TPressControl::Replace(const std::function<bool(const Waiting&)>& dropped) {
+    std::vector<Waiting> gone;
+    for (auto it = m_waiting.begin(); it != m_waiting.end();) {
+        if (dropped(*it)) {
+            gone.push_back(std::move(*it));
+            it = m_waiting.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    for (const Waiting& item : gone)
+        item.Tell(TPressResult::Kind::Dropped);
 }
 
 bool TPressControl::StartHold(TColorBtn* button, TPressSource source, int keyCode,
@@ -213,6 +283,9 @@ bool TPressControl::StartHold(TColorBtn* button, TPressSource source, int keyCod
     case TPressSource::Pad:
         hold->pad = pad;
         ++hold->padDowns;
+        break;
+    case TPressSource::Remote:
+        hold->clients.append(keyCode);
         break;
     }
     return fresh;
@@ -244,7 +317,7 @@ void TPressControl::EndHolds(const std::function<bool(const Hold&)>& ends, bool 
             return item.kind == Waiting::Repeat && item.button == hold.button;
         });
         if (withRelease && hold.button && ReleasePlay(*hold.button) != NoReleasePlay)
-            m_waiting.push_back({Waiting::Release, hold.button, ReleasePlay(*hold.button)});
+            m_waiting.push_back({Waiting::Release, hold.button, ReleasePlay(*hold.button), {}});
     }
     ScheduleRepeat();
     RunWaiting();
@@ -281,11 +354,18 @@ void TPressControl::RunWaiting() {
 }
 
 void TPressControl::RunOne(const Waiting& item) {
-    const bool fixed = item.kind == Waiting::Release || item.kind == Waiting::Stop;
+    const bool fixed =
+        item.kind == Waiting::Release || item.kind == Waiting::Stop || item.kind == Waiting::Number;
+    if (!fixed && !item.button) {
+        item.Tell(TPressResult::Kind::Dropped);
+        return;
+    }
     // A button may have been switched to OFF, or edit mode turned on, since it was pressed.
     const int number = fixed ? item.number : PlayableNumber(item.button);
-    if (number == NoPlayNumber || (!fixed && !item.button))
+    if (number == NoPlayNumber) {
+        item.Tell(TPressResult::Kind::Off);
         return;
+    }
     const QPointer<TColorBtn> button = item.button;
     if (Hold* hold = fixed ? nullptr : FindHold(button)) {
         hold->lastStartUs = m_clock->NowUs();
@@ -302,6 +382,7 @@ void TPressControl::RunOne(const Waiting& item) {
         button->ShowPressOutcome(shown.frame, shown.ms, shown.toolTip);
     }
     emit PlayEnded(button, number, outcome);
+    item.Tell(TPressResult::Kind::Played, outcome);
 }
 
 void TPressControl::ScheduleRepeat() {
@@ -326,7 +407,7 @@ void TPressControl::RepeatDue() {
             continue;
         const int interval = RepeatInterval(*hold.button);
         if (interval != NoRepeat && now >= hold.lastStartUs + qint64(interval) * 1000)
-            m_waiting.push_back({Waiting::Repeat, hold.button, NoPlayNumber});
+            m_waiting.push_back({Waiting::Repeat, hold.button, NoPlayNumber, {}});
     }
     ScheduleRepeat();
     RunWaiting();

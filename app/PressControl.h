@@ -18,7 +18,20 @@ enum class TPressSource {
     Mouse,
     Key,
     Pad,
+    Remote, // a client of remote control, told apart by a number
 };
+
+// How a press that asked to hear of its end ended.
+struct TPressResult {
+    enum class Kind {
+        Played,  // with the outcome
+        Off,     // nothing to play: an OFF button, edit mode
+        Dropped, // a later press took its place, a stop dropped it, or its button went
+    };
+    Kind kind = Kind::Played;
+    TPressOutcome outcome = TPressOutcome::NothingSent;
+};
+using TPressDone = std::function<void(const TPressResult&)>;
 
 // The panel's stop: the key and pad button that stop everything and what plays then.
 struct TStopSettings {
@@ -59,6 +72,15 @@ public:
 
     // A click's release on a button that is not held (the mouse, or its keyboard click).
     void Click(TColorBtn* button);
+    // A client's finger on a button and off it: a held button is held, any other pressed
+    // once. done hears how the down's own play ended. EndRemote lets go of all a client has.
+    void RemoteDown(TColorBtn* button, int client, TPressDone done = {});
+    void RemoteUp(TColorBtn* button, int client);
+    void EndRemote(int client);
+    // A press as a click makes it, for any button: a held one is held and let go at once.
+    void RemotePress(TColorBtn* button, TPressDone done);
+    // A play number of its own, under the rule of presses.
+    void PlayFixedNumber(int number, TPressDone done);
     // The left mouse button on a held button; the up comes wherever the pointer is.
     void MouseDown(TColorBtn* button);
     void MouseUp(TColorBtn* button);
@@ -91,8 +113,10 @@ private:
     QList<QPointer<TColorBtn>> Matching(const std::function<bool(const TColorBtn&)>& matches) const;
     void PressMatching(const QList<QPointer<TColorBtn>>& matching, TPressSource source,
                        bool firstDown, int keyCode, const QString& pad);
-    void Press(const QList<QPointer<TColorBtn>>& buttons);
+    void Press(const QList<QPointer<TColorBtn>>& buttons, TPressDone done = {});
+    // keyCode: the key for a key hold, the client for a remote one.
     bool StartHold(TColorBtn* button, TPressSource source, int keyCode, const QString& pad);
+    void Replace(const std::function<bool(const Waiting&)>& dropped);
     // Lets go of what matches in every hold; holds that nothing holds any more end.
     void LetGo(const std::function<bool(Hold&)>& letGo);
     void EndHolds(const std::function<bool(const Hold&)>& ends, bool withRelease);

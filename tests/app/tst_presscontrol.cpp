@@ -80,7 +80,16 @@ struct Panel {
     }
 
     TColorBtn* ButtonAt(const QString& number) { return buttons.at(number.toInt() - 1).get(); }
+    // How a remote press ended: "=played", "=off" or "=dropped".
+    TPressDone Recorder() {
+        return [this](const TPressResult& result) {
+            const char* kinds[] = {"=played", "=off", "=dropped"};
+            played << kinds[int(result.kind)];
+        };
+    }
 
+    // r+1 / r-1 a remote client's finger on button 1 and off, rend the client gone, rp1 a
+    // remote press, n33 a play number of its own;
     // k+70 key down, k*70 its auto-repeat, k-70 key up; m+1 / m-1 the mouse on button 1;
     // c1 a click on it; p+A / p-A a pad button; t200 200 ms pass; unfocus, modal, edit the
     // panel loses the keyboard, a box opens, edit mode comes on; arm: the next command's
@@ -117,6 +126,16 @@ struct Panel {
             presses->PadDown(arg);
         } else if (step.startsWith("p-")) {
             presses->PadUp(arg);
+        } else if (step.startsWith("r+")) {
+            presses->RemoteDown(ButtonAt(arg), 1, Recorder());
+        } else if (step.startsWith("r-")) {
+            presses->RemoteUp(ButtonAt(arg), 1);
+        } else if (step == "rend") {
+            presses->EndRemote(1);
+        } else if (step.startsWith("rp")) {
+            presses->RemotePress(ButtonAt(arg), Recorder());
+        } else if (step.startsWith("n")) {
+            presses->PlayFixedNumber(step.mid(1).toInt(), Recorder());
         } else if (step.startsWith("t")) {
             clock->Advance(step.mid(1).toInt());
         } else if (step == "unfocus") {
@@ -187,6 +206,20 @@ void TestPressControl::plays_data() {
     QTest::newRow("stop pad pair acts; its parts alone are buttons")
         << QStringList{"p+A", "t100", "p+Back+Start", "t300", "p-A", "p+Back"} << none
         << QStringList{"5@0", "3@100", "12@400"};
+    QTest::newRow("a remote client holds until it goes")
+        << QStringList{"r+1", "t250", "rend", "t500"} << none
+        << QStringList{"5@0", "=played", "5@200", "9@250"};
+    QTest::newRow("a remote press of a held button: its play, then its release")
+        << QStringList{"rp1", "r+2", "r-2", "t500"} << none
+        << QStringList{"5@0", "=played", "9@0", "6@0", "=played"};
+    QTest::newRow("a remote press of an OFF button is off; its release still plays")
+        << QStringList{"rp6", "n84"} << none << QStringList{"=off", "13@0", "84@0", "=played"};
+    QTest::newRow("a later press drops a waiting play number")
+        << QStringList{"arm", "c2"} << QStringList{"n33", "c2"}
+        << QStringList{"=dropped", "6@0", "6@0"};
+    QTest::newRow("the stop drops a waiting remote press")
+        << QStringList{"arm", "c2"} << QStringList{"rp3", "k+27"}
+        << QStringList{"=dropped", "6@0", "3@0"};
     QTest::newRow("a repeat falling due during an exchange waits for it, once")
         << QStringList{"arm", "k+70", "t300", "k-70"} << QStringList{"t450"}
         << QStringList{"5@450", "5@450", "5@650", "9@750"};
