@@ -383,7 +383,10 @@ PanelLayout TCmdMain::DescribePanel() const {
 
 bool TCmdMain::SaveLayout(const QString& fileName) {
     TFileResult result;
-    if (::SaveLayout(fileName, DescribePanel(), &result))
+    // A layout the user saves is the panel alone; the settings file keeps more.
+    const bool settings = fileName == SettingsFilePath();
+    if (::SaveLayout(fileName, DescribePanel(), &result,
+                     settings ? m_settingsSections : std::function<void(IniDocument&)>()))
         return true;
     ReportFileFailure(result);
     return false;

@@ -30,6 +30,7 @@ class TEditKeys;
 class TPadPairs;
 class QKeyEvent;
 class QRubberBand;
+class IniDocument;
 
 class TPanelLink;
 class TPressControl;
@@ -142,6 +143,10 @@ public:
 
     // Storage, mapped to and from the widgets. False when the place could not be written.
     bool SaveLayout(const QString& fileName);
+    // What else the settings file keeps, written after the panel whenever it is saved.
+    void SetSettingsSections(std::function<void(IniDocument&)> write) {
+        m_settingsSections = std::move(write);
+    }
     // asLayout: a file the user chose to open, refused when it has no [Form] section.
     bool LoadLayout(const QString& fileName, bool asLayout = false);
     PanelLayout DescribePanel() const;
@@ -193,6 +198,8 @@ public:
 signals:
     // The window has closed and the settings file has been written: the program ends.
     void Closed();
+    // The buttons or the panel changed: by an edit, an undo or redo, or a layout opened.
+    void PanelChanged();
 
 protected:
     bool event(QEvent* event) override;
@@ -252,6 +259,7 @@ private:
     TPanelEdits* m_edits = nullptr;
     QStringList m_selection;
     bool m_dragging = false;
+    std::function<void(IniDocument&)> m_settingsSections;
     TShortcutFilter* m_shortcuts = nullptr;
     TEditKeys* m_editKeys = nullptr;
     QRubberBand* m_band = nullptr;

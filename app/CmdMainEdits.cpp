@@ -63,6 +63,7 @@ void TCmdMain::RestoreSnapshot(const TPanelSnapshot& snapshot) {
     SelectedButtonName = FindCommandButton(snapshot.selected) ? snapshot.selected : QString();
     UpdatePadPairs();
     ShowSelection();
+    emit PanelChanged();
 }
 
 // Buttons that stay keep their widgets; the component list ends in the snapshot's order,
@@ -99,6 +100,7 @@ void TCmdMain::CommitEdit(int mergeKey) {
     UpdatePadPairs();
     if (m_edits)
         m_edits->Commit(mergeKey);
+    emit PanelChanged();
 }
 
 void TCmdMain::UndoClick() {

@@ -124,11 +124,14 @@ int PlayNumberOrNone(int number) {
     return number >= 0 && number <= MaxPlayNumber ? number : -1;
 }
 
-bool SaveLayout(const QString& fileName, const PanelLayout& layout, TFileResult* result) {
+bool SaveLayout(const QString& fileName, const PanelLayout& layout, TFileResult* result,
+                const std::function<void(IniDocument&)>& more) {
     std::optional<IniDocument> doc = OpenIniDocument(fileName, result);
     if (!doc)
         return false;
     WriteLayoutDocument(*doc, layout);
+    if (more)
+        more(*doc);
     const TFileResult written = WriteIniDocument(fileName, *doc);
     if (result)
         *result = written;

@@ -6,6 +6,7 @@
 
 #include <QSize>
 #include <QString>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -92,7 +93,9 @@ inline constexpr qsizetype MaxLayoutCaption = 4096;
 // Writes the panel to fileName, replacing the whole file (see WriteIniDocument). Returns
 // false when the place cannot be written or the write fails, with what failed in
 // `result`; the file then still holds its old panel. `comm` is written as given.
-bool SaveLayout(const QString& fileName, const PanelLayout& layout, TFileResult* result = nullptr);
+// `more` writes sections of the settings file's own after the panel's.
+bool SaveLayout(const QString& fileName, const PanelLayout& layout, TFileResult* result = nullptr,
+                const std::function<void(IniDocument&)>& more = {});
 
 // Reads the panel from fileName. A missing file is created empty and gives the
 // defaults; Top and Left default to the panel centred on `screenSize`. `comm` is not
