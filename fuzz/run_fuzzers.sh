@@ -17,11 +17,14 @@ seeds() {
            "$data"/storage/picture.png "$data"/storage/jpeg_without_extension ;;
     fuzz_commreceive)
         ls "$data"/fuzz/commreceive/* ;;
+    fuzz_remotemessages)
+        ls "$data"/fuzz/remotemessages/* ;;
     esac 2>/dev/null || true
 }
 
 mkdir -p "$build/crashes"
-for fuzzer in fuzz_inidocument fuzz_panellayout fuzz_picture fuzz_commreceive; do
+for fuzzer in fuzz_inidocument fuzz_panellayout fuzz_picture fuzz_commreceive \
+    fuzz_remotemessages; do
     corpus=$build/corpus/$fuzzer
     seed=$build/seeds/$fuzzer
     rm -rf "$seed"
