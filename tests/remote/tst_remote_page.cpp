@@ -144,6 +144,9 @@ void TestRemotePage::initTestCase() {
 
 void TestRemotePage::init() {
     m_panel.view = Layout();
+    // A page of its own for each test: a new address that differs only in its fragment
+    // would load nothing.
+    QVERIFY(m_browser.Navigate(QStringLiteral("about:blank")));
     QVERIFY2(m_browser.Navigate(PanelUrl(QStringLiteral("#token=") + Token)),
              qPrintable(m_browser.Error()));
     QVERIFY2(WaitForState("connected"), qPrintable(m_browser.Error()));
@@ -214,6 +217,7 @@ void TestRemotePage::tokenLeavesTheAddress() {
 }
 
 void TestRemotePage::wrongTokenIsRefused() {
+    // Into the loaded page, as a new link pasted into its tab.
     QVERIFY(m_browser.Navigate(PanelUrl(QStringLiteral("#token=wrong"))));
     QVERIFY(WaitForState("refused"));
     QVERIFY(m_browser.FindElements(QStringLiteral("[data-name]")).isEmpty());
