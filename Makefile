@@ -2,7 +2,8 @@
 # runs every test (plain, AddressSanitizer+UBSan, ThreadSanitizer for the serial line).
 PACKAGES := cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev \
             libjpeg-dev libx11-dev libxcb1-dev qt6-translations-l10n xvfb xauth xdotool x11-utils x11-xkb-utils openbox wmctrl fonts-ipafont-gothic \
-            weston xwayland qt6-wayland desktop-file-utils dpkg-dev libsdl2-dev
+            weston xwayland qt6-wayland desktop-file-utils dpkg-dev libsdl2-dev xclip \
+            qt6-httpserver-dev qt6-websockets-dev libqrencode-dev zbar-tools chromium chromium-driver
 # Only the fuzz targets need clang and its libFuzzer runtime.
 FUZZ_PACKAGES := clang libclang-rt-14-dev
 # The press round trip under load runs beside stress-ng.

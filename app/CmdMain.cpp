@@ -15,6 +15,7 @@
 #include "PanelLayout.h"
 #include "PanelLink.h"
 #include "PressControl.h"
+#include "RemoteControl.h"
 #include "ShortcutFilter.h"
 #include "UiFont.h"
 #include "WindowMessageReceiver.h"
@@ -103,6 +104,10 @@ TCmdMain::TCmdMain(const QString& settingsFolder, QWidget* parent,
     FormCreate();
     m_edits->Start();
     UpdateUndoItems();
+    // Off unless the settings file switches it on; it keeps its section there.
+    m_remote = new TRemoteControl(*this, this);
+    m_remote->Start(SettingsFilePath());
+    SetSettingsSections([this](IniDocument& doc) { m_remote->WriteSection(doc); });
     // Asked for before mapping, the frame is known when the window first appears, which
     // then stands where it was left without moving; else it is adopted once it is framed.
     if (m_framePending && m_frame->Request(FrameRequestTimeoutMs))
@@ -166,6 +171,8 @@ void TCmdMain::CreateMenu() {
     N4 = AddMenuItem("N4", QStringLiteral("-"));
     UndoBtn = AddMenuItem("UndoBtn", QStringLiteral("元に戻す"));
     RedoBtn = AddMenuItem("RedoBtn", QStringLiteral("やり直し"));
+    N5 = AddMenuItem("N5", QStringLiteral("-"));
+    RemoteBtn = AddMenuItem("RemoteBtn", QStringLiteral("リモート操作"));
 
     // Choosing the checkable item has already inverted its mark.
     connect(EditCheck, &QAction::triggered, this, [this] { ApplyEditMode(); });
@@ -176,6 +183,7 @@ void TCmdMain::CreateMenu() {
     connect(ExitBtn, &QAction::triggered, this, [this] { ExitBtnClick(); });
     connect(UndoBtn, &QAction::triggered, this, [this] { UndoClick(); });
     connect(RedoBtn, &QAction::triggered, this, [this] { RedoClick(); });
+    connect(RemoteBtn, &QAction::triggered, this, [this] { m_remote->ShowDialog(); });
     connect(PopupMenu, &QMenu::aboutToShow, this, [this] { UpdateUndoItems(); });
 }
 

@@ -28,6 +28,7 @@ class TShortcutFilter;
 class TCommX;
 class TEditKeys;
 class TPadPairs;
+class TRemoteControl;
 class QKeyEvent;
 class QRubberBand;
 class IniDocument;
@@ -84,6 +85,8 @@ public:
     QAction* N4 = nullptr;
     QAction* UndoBtn = nullptr;
     QAction* RedoBtn = nullptr;
+    QAction* N5 = nullptr;
+    QAction* RemoteBtn = nullptr;
 
     QImage BackgroundPicture;
     QString BackgroundFile;
@@ -192,6 +195,8 @@ public:
     void RestoreSnapshot(const TPanelSnapshot& snapshot) override;
     // The edit history, kept across edit mode and saves.
     TPanelEdits& Edits() const { return *m_edits; }
+    // Remote control: its settings, server and dialog.
+    TRemoteControl& Remote() const { return *m_remote; }
     // The selected buttons' names; SelectedButtonName is the one clicked last.
     const QStringList& Selection() const { return m_selection; }
 
@@ -257,6 +262,7 @@ private:
     TPanelLink* m_link = nullptr;
     TPressControl* m_presses = nullptr;
     TPanelEdits* m_edits = nullptr;
+    TRemoteControl* m_remote = nullptr;
     QStringList m_selection;
     bool m_dragging = false;
     std::function<void(IniDocument&)> m_settingsSections;

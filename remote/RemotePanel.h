@@ -1,7 +1,7 @@
 #pragma once
 
-#include <QRgb>
 #include <QString>
+#include <QtGlobal>
 
 #include <functional>
 #include <vector>
@@ -17,17 +17,17 @@ struct TRemoteButton {
     int top = 0;
     int width = 0;
     int height = 0;
-    QRgb color = 0;     // resolved, system colours included
-    QRgb textColor = 0; // resolved
-    int play = -1;      // the play number, -1 for OFF
-    bool held = false;  // a repeat or a release play: held while the finger stays down
+    quint32 color = 0;     // 0xAARRGGBB, resolved, system colours included
+    quint32 textColor = 0; // resolved
+    int play = -1;         // the play number, -1 for OFF
+    bool held = false;     // a repeat or a release play: held while the finger stays down
 };
 
 struct TRemotePanelView {
     QString caption;
     int width = 0; // the client area, where the buttons stand
     int height = 0;
-    QRgb color = 0;
+    quint32 color = 0;
     std::vector<TRemoteButton> buttons; // component order
 };
 

@@ -186,7 +186,8 @@ void TestCmdMain::designComponentsAndMenu() {
     }
     QCOMPARE(items, (QStringList{"EditCheck=編集", "N1=-", "CreateButton=ボタンの作成",
                                  "DeleteButton=削除", "N2=-", "OpenBtn=開く", "Save1=保存", "N3=-",
-                                 "ExitBtn=終了", "N4=-", "UndoBtn=元に戻す", "RedoBtn=やり直し"}));
+                                 "ExitBtn=終了", "N4=-", "UndoBtn=元に戻す", "RedoBtn=やり直し",
+                                 "N5=-", "RemoteBtn=リモート操作"}));
     QVERIFY(panel.EditCheck->isCheckable());
 }
 
