@@ -94,14 +94,16 @@ QString Shown(const QString& caption) {
 }
 
 // Menu items by the Down presses that reach them: separators and items that are off are
-// passed over. Up from the top reaches the last item that is on: やり直し when there is
-// something to redo, else 元に戻す when there is something to undo, else 終了.
+// passed over. Up from the top reaches the last item, リモート操作, and Up again the last
+// item above it that is on: やり直し when there is something to redo, else 元に戻す when
+// there is something to undo, else 終了.
 const QStringList EditItem{"Down"};
 const QStringList CreateItem{"Down", "Down"};
 const QStringList DeleteItem{"Down", "Down", "Down"};
+const QStringList OpenItem{"Down", "Down", "Down", "Down"};
 const QStringList ExitItem{"Down", "Down", "Down", "Down", "Down", "Down"};
-const QStringList LastItem{"Up"};
-const QStringList SecondLastItem{"Up", "Up"};
+const QStringList LastItem{"Up", "Up"};
+const QStringList SecondLastItem{"Up", "Up", "Up"};
 
 const QPoint EmptySpot(290, 170);
 const QPoint NameField(140, 10); // the property editor's caption field
@@ -193,6 +195,8 @@ private:
     bool Drag(QPoint from, QPoint to);
     // The menu's 終了, and the settings file the program wrote as it ended.
     QByteArray ExitAndRead();
+    // Writes a layout file and opens it from the menu's 開く, its name typed in the dialog.
+    bool OpenLayout(const QByteArray& layout);
     // Owns the clipboard with the text, as another program would.
     bool OfferClipboard(const QByteArray& text);
     // Where the history test's new button shows on the panel: "made", "dragged", "none" or
@@ -291,6 +295,28 @@ QByteArray TestEditProcess::ExitAndRead() {
     return ReadAll(m_panel->SettingsPath());
 }
 
+bool TestEditProcess::OpenLayout(const QByteArray& layout) {
+    const QString fileName = m_dir->filePath("other.vmd");
+    QFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly) || file.write(layout) != layout.size())
+        return false;
+    file.close();
+    const QStringList before = VisibleWindows();
+    if (!Menu(OpenItem))
+        return false;
+    const QString dialog = WaitForNewWindow(before);
+    if (dialog.isEmpty() || !Keys(dialog, {"ctrl+a"}) || !Xdo({"type", "--delay", "10", fileName}))
+        return false;
+    // A first Return may only close the name completion's list.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (!Xdo({"key", "Return"}))
+            return false;
+        if (WaitForWindowUnmapped(dialog, 3000))
+            return true;
+    }
+    return false;
+}
+
 bool TestEditProcess::OfferClipboard(const QByteArray& text) {
     m_clipboardOwner.start("xclip", {"-i", "-selection", "clipboard", "-quiet"});
     if (!m_clipboardOwner.waitForStarted())
@@ -326,7 +352,7 @@ QString TestEditProcess::NewButtonShown(const QRect& made, const QRect& dragged)
     return atMade && atDragged ? "both" : atMade ? "made" : atDragged ? "dragged" : "none";
 }
 
-// --- the history --------------------------------------------------------------------------
+// --- the history -------------------------------------------------------------------------
 
 void TestEditProcess::historyTakesEachStepBackAndForth_data() {
     QTest::addColumn<bool>("deleteKey"); // the Delete key, else the menu's 削除
@@ -423,7 +449,7 @@ void TestEditProcess::historyTakesEachStepBackAndForth() {
     QCOMPARE(saved, files[redos]);
 }
 
-// --- arrow keys ------------------------------------------------------------------------------
+// --- arrow keys --------------------------------------------------------------------------
 
 void TestEditProcess::arrowKeysNudgeAndSize_data() {
     QTest::addColumn<QRect>("start"); // negative places count from the far edge
@@ -490,7 +516,7 @@ void TestEditProcess::arrowKeysNudgeAndSize() {
     QCOMPARE(int(m_motionEditor.Lines().size()), playsBefore + plays);
 }
 
-// --- several buttons -----------------------------------------------------------------------------
+// --- several buttons ---------------------------------------------------------------------
 
 namespace {
 const Stored One{"One", 10, 10};
@@ -509,9 +535,15 @@ void TestEditProcess::selectionEditsAsOne_data() {
         << QList<Stored>{Three, One};
     QTest::newRow("a band selects every button it touches")
         << QStringList{"band 5 60 120 35", "key Delete"} << QList<Stored>{Three};
+    // The editor shows the newest of the band's buttons, and again once the undo has
+    // brought them back selected.
     QTest::newRow("one undo brings all deleted back")
-        << QStringList{"band 5 60 120 35", "key Delete", "key ctrl+z"}
+        << QStringList{"band 5 60 120 35", "title Two",  "key Delete",
+                       "title Form",       "key ctrl+z", "title Two"}
         << QList<Stored>{Three, Two, One};
+    QTest::newRow("opening a layout") << QStringList{"open", "title Form"} << QList<Stored>{Halt};
+    QTest::newRow("opening a layout is a step")
+        << QStringList{"open", "key ctrl+z"} << QList<Stored>{Three, Two, One};
     QTest::newRow("dragged past the edge, kept inside together")
         << QStringList{"click One", "ctrl+click Three", "drag One -50 -50"}
         << QList<Stored>{Three.at(0, 90), Two, One.at(0, 0)};
@@ -541,6 +573,10 @@ void TestEditProcess::selectionEditsAsOne() {
         } else if (verb == "band") {
             QVERIFY(Drag(QPoint(words[1].toInt(), words[2].toInt()),
                          QPoint(words[3].toInt(), words[4].toInt())));
+        } else if (verb == "title") {
+            QVERIFY(WaitForTitle(m_editor, Shown(words[1])));
+        } else if (verb == "open") {
+            QVERIFY(OpenLayout(Settings({Halt})));
         } else {
             QVERIFY(Keys(m_window, {words[1]}));
         }
@@ -548,8 +584,7 @@ void TestEditProcess::selectionEditsAsOne() {
     QCOMPARE(ExitAndRead(), Settings(expected));
 }
 
-// --- duplicates and the clipboard
-// ------------------------------------------------------------------
+// --- duplicates and the clipboard -------------------------------------------------------
 
 void TestEditProcess::copiesGoThroughTheClipboard_data() {
     QTest::addColumn<bool>("edit");
@@ -575,9 +610,10 @@ void TestEditProcess::copiesGoThroughTheClipboard_data() {
         << QList<Stored>{Halt};
     // Pasted in the order a load makes them, each at its place, kept inside; both selected
     // after.
-    const QByteArray two = "[Button1]\r\nCaption=前進\r\nTop=1000\r\nLeft=1000\r\nWidth=50\r\n"
-                           "Height=20\r\nMotion=7\r\nColor=0\r\n\r\n[Button2]\r\nCaption=Back\r\n"
-                           "Top=100\r\nLeft=150\r\nMotion=3\r\nShortCut=66\r\nRelease=5\r\n";
+    // As another program would give it: plain line feeds, UTF-8.
+    const QByteArray two = "[Button1]\nCaption=前進\nTop=1000\nLeft=1000\nWidth=50\nHeight=20\n"
+                           "Motion=7\nColor=0\n\n[Button2]\nCaption=Back\nTop=100\nLeft=150\n"
+                           "Motion=3\nShortCut=66\nRelease=5\n";
     QTest::newRow("Ctrl+V: at their places, kept inside, selected")
         << true << QStringList{"Walk"} << two << QStringList{"ctrl+v", "Left"} << two
         << QList<Stored>{{"\x91\x4f\x90\x69", -51, -20, 50, 20, 7, -1, 0},
