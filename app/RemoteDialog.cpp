@@ -31,6 +31,7 @@ TRemoteDialog::TRemoteDialog(TRemoteControl& remote, QWidget* parent)
     : QDialog(parent), m_remote(remote) {
     setObjectName(QStringLiteral("RemoteDialog"));
     setWindowTitle(QStringLiteral("リモート操作"));
+    setMinimumWidth(360);
     auto* layout = new QVBoxLayout(this);
     EnabledCheck = new QCheckBox(QStringLiteral("リモート操作を使う"), this);
     layout->addWidget(EnabledCheck);
@@ -110,6 +111,7 @@ void TRemoteDialog::ShowSettings() {
     NewTokenButton->setEnabled(settings.enabled);
     const QString address = m_remote.PageAddress();
     PageAddressEdit->setText(address);
+    PageAddressEdit->setCursorPosition(0);
     QrLabel->setPixmap(address.isEmpty() ? QPixmap()
                                          : QPixmap::fromImage(QrCodeImage(address, QrScale)));
     Message->setText(settings.enabled ? QStringLiteral("次のアドレスを開いてください")
