@@ -544,6 +544,12 @@ void TestEditProcess::selectionEditsAsOne_data() {
     QTest::newRow("opening a layout") << QStringList{"open", "title Form"} << QList<Stored>{Halt};
     QTest::newRow("opening a layout is a step")
         << QStringList{"open", "key ctrl+z"} << QList<Stored>{Three, Two, One};
+    // Ctrl+Z in the caption field takes back its own typing first; the next Ctrl+Z is the
+    // panel's, and takes back the edit before the caption.
+    QTest::newRow("the caption field's own undo first")
+        << QStringList{"click One", "key Right", "caption Hop", "editor-key ctrl+z",
+                       "editor-key ctrl+z"}
+        << QList<Stored>{Three, Two, One};
     QTest::newRow("dragged past the edge, kept inside together")
         << QStringList{"click One", "ctrl+click Three", "drag One -50 -50"}
         << QList<Stored>{Three.at(0, 90), Two, One.at(0, 0)};
@@ -577,10 +583,19 @@ void TestEditProcess::selectionEditsAsOne() {
             QVERIFY(WaitForTitle(m_editor, Shown(words[1])));
         } else if (verb == "open") {
             QVERIFY(OpenLayout(Settings({Halt})));
+        } else if (verb == "caption") {
+            QVERIFY(Click(m_editor, NameField));
+            QVERIFY(Keys(m_editor, {"ctrl+a"}));
+            QVERIFY(Xdo({"type", "--delay", "30", words[1]}));
+        } else if (verb == "editor-key") {
+            QVERIFY(Keys(m_editor, {words[1]}));
         } else {
             QVERIFY(Keys(m_window, {words[1]}));
         }
     }
+    // Known fault: the caption step, typed back by the field's undo, stays as an empty step
+    // that the next Ctrl+Z takes back instead of the nudge.
+    QEXPECT_FAIL("the caption field's own undo first", "an empty step is left", Abort);
     QCOMPARE(ExitAndRead(), Settings(expected));
 }
 
