@@ -186,14 +186,20 @@ QString TChromeDriver::CurrentUrl() {
     return SessionCommand("GET", QStringLiteral("/url")).value_or(QJsonValue()).toString();
 }
 
+bool TChromeDriver::SetImplicitWait(int timeoutMs) {
+    if (timeoutMs == m_implicitWaitMs)
+        return true;
+    if (!SessionCommand("POST", QStringLiteral("/timeouts"),
+                        {{QStringLiteral("implicit"), timeoutMs}}))
+        return false;
+    m_implicitWaitMs = timeoutMs;
+    return true;
+}
+
 QString TChromeDriver::FindElement(const QString& css, int timeoutMs) {
     // The driver waits for the element itself, up to the implicit timeout.
-    if (timeoutMs != m_implicitWaitMs) {
-        if (!SessionCommand("POST", QStringLiteral("/timeouts"),
-                            {{QStringLiteral("implicit"), timeoutMs}}))
-            return {};
-        m_implicitWaitMs = timeoutMs;
-    }
+    if (!SetImplicitWait(timeoutMs))
+        return {};
     const auto value = SessionCommand("POST", QStringLiteral("/element"),
                                       {{QStringLiteral("using"), QStringLiteral("css selector")},
                                        {QStringLiteral("value"), css}});
@@ -201,6 +207,9 @@ QString TChromeDriver::FindElement(const QString& css, int timeoutMs) {
 }
 
 QStringList TChromeDriver::FindElements(const QString& css) {
+    // Those there now: the driver would wait for a first one to come.
+    if (!SetImplicitWait(0))
+        return {};
     const auto value = SessionCommand("POST", QStringLiteral("/elements"),
                                       {{QStringLiteral("using"), QStringLiteral("css selector")},
                                        {QStringLiteral("value"), css}});

@@ -46,6 +46,7 @@ public:
     // The first element matching the selector, as an element id, waiting up to timeoutMs
     // for it to appear; empty when none did.
     QString FindElement(const QString& css, int timeoutMs = 5000);
+    // Every element matching now, without waiting.
     QStringList FindElements(const QString& css);
     // In CSS pixels of the viewport.
     std::optional<QRectF> ElementRect(const QString& element);
@@ -78,6 +79,7 @@ private:
     std::optional<QJsonValue> SessionCommand(const QByteArray& method, const QString& path,
                                              const QJsonObject& body = QJsonObject());
     bool WaitForPort(int timeoutMs);
+    bool SetImplicitWait(int timeoutMs);
     bool PerformPointer(const QString& pointerType, const QJsonArray& actions);
 
     TOptions m_options;

@@ -316,6 +316,7 @@ void TestRemotePage::reconnectsAfterTheServerWasGone() {
     QVERIFY(WaitForState("unreachable"));
     QVERIFY(Listen(port));
     QVERIFY(WaitForState("connected"));
+    m_panel.events.clear(); // the old connection's end
     QVERIFY(m_browser.Click(ButtonElement(QStringLiteral("CB_1"))));
     QTRY_COMPARE(m_panel.events.size(), 2);
     QVERIFY(m_panel.events[1].startsWith(QStringLiteral("up CB_1 @")));
