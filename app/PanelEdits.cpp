@@ -12,6 +12,8 @@ public:
     bool mergeWith(const QUndoCommand* other) override {
         const auto* next = static_cast<const Step*>(other);
         m_after = next->m_after;
+        // Typed back to what it was (the field's own undo), the step is none at all.
+        setObsolete(m_after.SameContent(m_before));
         return true;
     }
     // The change is on the panel already when the step is pushed.

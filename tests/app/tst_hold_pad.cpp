@@ -62,7 +62,7 @@ void TestHoldPad::padHoldsReachTheBoard_data() {
     QTest::newRow("held: repeats, then the release play")
         << QByteArray() << heldKeys
         << QList<QStringList>{{"down", "A"}, {"wait", "1000"}, {"await", "4", "3"}, {"up", "A"}}
-        << QList<PlayRun>{{4, 3, -1}, {7, 1, 1}} << 195;
+        << QList<PlayRun>{{4, 3, -1}, {7, 1, 1}} << 150;
     QTest::newRow("held on a plain button: one press")
         << QByteArray() << QByteArray("Pad=A\r\n")
         << QList<QStringList>{{"down", "A"}, {"wait", "1000"}, {"up", "A"}}
@@ -73,20 +73,20 @@ void TestHoldPad::padHoldsReachTheBoard_data() {
         << QList<QStringList>{{"down", "A"},       {"await", "4", "2"}, {"down", "B"},
                               {"await", "9", "1"}, {"up", "B"},         {"wait", "300"},
                               {"up", "A"}}
-        << QList<PlayRun>{{4, 2, -1}, {9, 1, 1}} << 195;
+        << QList<PlayRun>{{4, 2, -1}, {9, 1, 1}} << 150;
     QTest::newRow("the stick held up: repeats, then the release back at the centre")
         << QByteArray() << stickKeys
         << QList<QStringList>{{"stick", "-30000"},
                               {"wait", "1000"},
                               {"await", "4", "3"},
                               {"stick", "0"}}
-        << QList<PlayRun>{{4, 3, -1}, {7, 1, 1}} << 195;
+        << QList<PlayRun>{{4, 3, -1}, {7, 1, 1}} << 150;
     QTest::newRow("the stop pair Back+Start during a stick hold")
         << QByteArray("StopPad=Back+Start\r\nStopPlay=9\r\n") << stickKeys
         << QList<QStringList>{{"stick", "-30000"}, {"await", "4", "2"}, {"down", "Back"},
                               {"down", "Start"},   {"await", "9", "1"}, {"up", "Start"},
                               {"up", "Back"},      {"wait", "300"},     {"stick", "0"}}
-        << QList<PlayRun>{{4, 2, -1}, {9, 1, 1}} << 195;
+        << QList<PlayRun>{{4, 2, -1}, {9, 1, 1}} << 150;
 }
 
 void TestHoldPad::padHoldsReachTheBoard() {

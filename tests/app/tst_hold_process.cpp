@@ -27,8 +27,9 @@ QByteArray Settings(const QByteArray& formKeys, const QByteArray& buttonKeys) {
 
 const QByteArray HeldKeys = "Repeat=200\r\nRelease=7\r\n";
 const QByteArray StopKeys = "StopKey=83\r\nStopPlay=9\r\n";
-// The repeat interval less what the two exchanges' start may differ by on a pty.
-constexpr int RepeatGapMs = 195;
+// The repeat interval less what a probe byte may lag its play's start by on a loaded
+// machine: the interval is counted from the start of the play before.
+constexpr int RepeatGapMs = 150;
 
 } // namespace
 
