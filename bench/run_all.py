@@ -22,6 +22,7 @@ BENCHMARKS = [
     ("shortcut", []),
     ("pad_press", []),
     ("hold_repeat", []),
+    ("remote_press", []),
     ("layout_io", []),
     ("button_paint", []),
 ]
