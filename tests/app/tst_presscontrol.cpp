@@ -21,14 +21,14 @@ using Bytes = TFakeCommDevice::Bytes;
 constexpr int StopKey = 27;
 
 // Buttons, newest last: play, shortcut, pad, repeat, release.
-struct ButtonSpec {
+struct ButtonValues {
     int play;
     int key;
     const char* pad;
     int repeat;
     int release;
 };
-const ButtonSpec Buttons[] = {
+const ButtonValues Buttons[] = {
     {5, 70, "A", 200, 9},         // 1: repeats, with a release play
     {6, 71, "B", 0, -1},          // 2: pressed once per down
     {7, 72, "X", 300, -1},        // 3: repeats, no release play
@@ -51,14 +51,14 @@ struct Panel {
         clock = fake.get();
         presses = std::make_unique<TPressControl>(*link.link, std::move(fake));
         presses->SetStop({StopKey, "Back+Start", 3});
-        for (const ButtonSpec& spec : Buttons) {
+        for (const ButtonValues& values : Buttons) {
             buttons.push_back(std::make_unique<TColorBtn>());
             TColorBtn& button = *buttons.back();
-            SetPlayNumber(button, spec.play);
-            SetShortcutKey(button, spec.key);
-            SetPadButton(button, spec.pad);
-            SetRepeatInterval(button, spec.repeat);
-            SetReleasePlay(button, spec.release);
+            SetPlayNumber(button, values.play);
+            SetShortcutKey(button, values.key);
+            SetPadButton(button, values.pad);
+            SetRepeatInterval(button, values.repeat);
+            SetReleasePlay(button, values.release);
             presses->AddButton(&button);
         }
         QObject::connect(presses.get(), &TPressControl::PlayEnded,
